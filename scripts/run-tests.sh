@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs every test of a test build through CTest. Services the integration tests need (the
+# loopback news server) are started by scripts named scripts/test-service-*.sh, each called
+# with "start" before and "stop" after the run.
+set -uo pipefail
+build=${1:?usage: run-tests.sh BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+services=()
+for s in "$here"/test-service-*.sh; do [ -x "$s" ] && services+=("$s"); done
+stop_services() {
+  for s in "${services[@]}"; do "$s" stop >/dev/null 2>&1 || true; done
+}
+trap stop_services EXIT
+for s in "${services[@]}"; do
+  "$s" start || { echo "could not start $(basename "$s")" >&2; exit 1; }
+done
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 300

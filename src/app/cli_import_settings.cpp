@@ -1,0 +1,8 @@
+#include "app/cli.h"
+
+#include <cstdio>
+
+int runImportSettings(const std::vector<std::string>&) {
+    std::fputs("kavrin32: this command is not available yet\n", stderr);
+    return 2;
+}

@@ -1,0 +1,42 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+TEST(ListText, SplitsAtEveryKindOfBreakWithoutAFinalEmptyLine) {
+    struct Case {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\n", {"a"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\rb\nc", {"a", "b", "c"}},
+        {"\r\n", {""}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\n\r", {"a", ""}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(splitLines(c.text), c.lines) << c.text;
+}
+
+TEST(ListText, JoinEndsEveryLineWithCrLfAndRoundTrips) {
+    std::vector<std::string> lines{"alt.test", "", "misc.test"};
+    EXPECT_EQ(joinLines(lines), "alt.test\r\n\r\nmisc.test\r\n");
+    EXPECT_EQ(splitLines(joinLines(lines)), lines);
+    EXPECT_EQ(joinLines({}), "");
+}
+
+TEST(TextDecoding, KeepsUtf8AndTakesOtherBytesAsWindows1252) {
+    EXPECT_EQ(decodeText("plain"), "plain");
+    EXPECT_EQ(decodeText("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(decodeText("\xEF\xBB\xBFx"), "x");
+    EXPECT_EQ(decodeText("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(decodeText("\x80 \x9F \xA0"), "\xE2\x82\xAC \xC5\xB8 \xC2\xA0");
+    // Overlong encodings and lone continuation bytes are not UTF-8.
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));
+    EXPECT_FALSE(isValidUtf8("\x80"));
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
+    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));
+}
