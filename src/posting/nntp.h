@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The program's NNTP client: one connection to one news server, driven by calls that start
+// work and reporting through signals, on the thread that owns it (the GUI thread). Callers
+// wait by running the event loop while polling State(), ProtocolState() and Busy().
+//
+// Event order for a connection: OnStateChanged 1 (connecting), 2 (resolving host), 3 (host
+// resolved), 4 (connected); OnBanner(text); then, when the server asks for it (480) or a user
+// name is set, OnAuthenticateRequest and OnAuthenticateResponse; then OnProtocolStateChanged 1
+// (ready for commands). Quit or a lost connection: OnStateChanged 5 (when we disconnect),
+// 6 (disconnected), then OnProtocolStateChanged 0.
+//
+// Documents: SendDocument raises OnDocInput with DocInput().State 1 (transfer begins),
+// 2 (headers), 3 (body data; repeated as bytes go out), then 5 (complete: the server answered
+// 240) or 4 (aborted). A refused article, a lost connection or a time-out raises OnError and
+// ends with state 4, never 5. Received multi-line replies (LIST, NEWGROUPS) raise OnDocOutput
+// with DocOutput().State 1, 3 (each time data lines are ready: GetData() hands them over)
+// and 5 at the end (4 when aborted).
+
+enum class NntpReply : int {
+    PostingAllowed = 200,
+    NoPosting = 201,
+    Closing = 205,
+    ListFollows = 215,
+    NewGroupsFollow = 231,
+    ArticlePosted = 240,
+    AuthAccepted = 281,
+    SendArticle = 340,
+    PasswordRequired = 381,
+    ContinueTls = 382,
+    ServiceUnavailable = 400,
+    PostingNotPermitted = 440,
+    PostingFailed = 441,
+    AuthRequired = 480,
+    AuthRejected = 481,
+    AuthOutOfSequence = 482,
+    EncryptionRequired = 483,
+    UnknownCommand = 500,
+    SyntaxError = 501,
+    PermissionDenied = 502,
+};
+
+// Connection states (State()).
+enum NntpState : int {
+    nsNone = 0,
+    nsConnecting = 1,
+    nsResolvingHost = 2,
+    nsHostResolved = 3,
+    nsConnected = 4,
+    nsDisconnecting = 5,
+    nsDisconnected = 6,
+};
+// Protocol states (ProtocolState()).
+enum NntpProtocolState : int { prcNoConnection = 0, prcReady = 1 };
+// Document states (DocInput().State, DocOutput().State).
+enum NntpDocState : int {
+    docNoActivity = 0,
+    docBegin = 1,
+    docHeaders = 2,
+    docData = 3,
+    docAborted = 4,
+    docComplete = 5,
+};
+
+// A document body produced on demand, so a large article is never held whole in memory.
+class NntpBodySource {
+public:
+    virtual ~NntpBodySource() = default;
+    // The body's size in bytes as sent before dot-stuffing (CR LF line ends), for BytesTotal;
+    // 0 when unknown.
+    virtual std::uint64_t size() const = 0;
+    // Appends the next piece of the body to out: whole lines, each ending in CR LF, not yet
+    // dot-stuffed. Returns false when the body has ended (out untouched). Raises
+    // std::runtime_error when the body cannot be produced (a file that reads short): the
+    // transfer is then aborted without the terminating "." so no truncated article is posted.
+    virtual bool next(std::string& out) = 0;
+};
+
+struct NntpDocument {
+    int State = docNoActivity;
+    std::int64_t BytesTotal = 0;
+    std::int64_t BytesTransferred = 0;
+};
+
+// What a received multi-line reply delivers.
+struct NntpDocOutput : NntpDocument {
+    // Hands over the data lines received since the last call (never the status line, never the
+    // final "."), each ending in CR LF, dot-stuffing removed.
+    QByteArray GetData();
+    QByteArray pending;
+};
+
+struct NntpDocInput : NntpDocument {
+    // Header lines of the next SendDocument, in order: name and value (bytes, UTF-8).
+    std::vector<std::pair<std::string, std::string>> Headers;
+};
+
+// Filled by the handler of OnAuthenticateRequest.
+struct NntpAuthRequest {
+    QString UserId;
+    QString Password;
+};
+
+enum class NntpSecurity : int { None = 0, TlsOnConnect = 1, StartTls = 2 };
+
+class TNNTP : public QObject {
+    Q_OBJECT
+public:
+    explicit TNNTP(QObject* parent = nullptr);
+    ~TNNTP() override;
+
+    // Written before connecting.
+    QString RemoteHost;
+    int RemotePort = 119;
+    NntpSecurity Security = NntpSecurity::None;
+    // Extra certificate authorities (PEM file) trusted besides the system's: for private
+    // servers and tests.
+    QString ExtraCaFile;
+    // Time limits in milliseconds: for the connection (TCP and TLS) and for each reply.
+    int ConnectTimeoutMs = 30000;
+    int ReplyTimeoutMs = 60000;
+
+    int State() const;
+    int ProtocolState() const;
+    bool Busy() const;
+    QString ReplyString() const;  // the server's last reply line, without CR LF
+    int ReplyCode() const;        // the numeric code of that reply (0 before any)
+    NntpDocInput& DocInput();
+    NntpDocOutput& DocOutput();
+
+    void Connect(const QString& host, int port);
+    // Abandons the operation in progress: a document in transfer is aborted and the connection
+    // dropped without the terminating ".", so no partial article is posted.
+    void Cancel();
+    void Quit();
+    // Posts one article: DocInput().Headers, then the body.
+    void SendDocument(std::unique_ptr<NntpBodySource> body);
+    void ListGroups();
+    // Groups created since the given moment (sent as UTC "yyyymmdd hhmmss GMT").
+    void ListNewGroups(const QDateTime& since);
+
+signals:
+    void OnStateChanged(int state);
+    void OnProtocolStateChanged(int protocolState);
+    void OnBanner(const QString& banner);
+    // Connect with Qt::DirectConnection; the handler fills request->UserId and Password.
+    void OnAuthenticateRequest(NntpAuthRequest* request);
+    void OnAuthenticateResponse(bool authenticated);
+    void OnDocInput();
+    void OnDocOutput();
+    void OnError(int number, const QString& description);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
