@@ -1,0 +1,414 @@
+#include "compose/article.h"
+
+#include "platform/text.h"
+#include "platform/user_prompts.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+std::string trimBlanks(std::string_view s) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
+bool hasHighBytes(const std::vector<std::string>& lines) {
+    for (const auto& l : lines)
+        for (char c : l)
+            if (static_cast<unsigned char>(c) > 127)
+                return true;
+    return false;
+}
+
+// Writes a random pick from list into field, when the list has entries.
+void pick(const std::vector<std::string>& list, std::string& field) {
+    if (!list.empty())
+        field = list[static_cast<std::size_t>(
+            RandomBelow(static_cast<std::int32_t>(std::min<std::size_t>(list.size(), INT32_MAX))))];
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::string CleanHeaderValue(std::string_view value) {
+    std::string out(value);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            c = ' ';
+    return out;
+}
+
+// ---- ArticleBody --------------------------------------------------------------------------
+
+void ArticleBody::addLine(std::string line) {
+    m_items.push_back({std::move(line), nullptr});
+    ++m_lines;
+}
+
+void ArticleBody::addLines(const std::vector<std::string>& lines) {
+    for (const auto& l : lines)
+        addLine(l);
+}
+
+void ArticleBody::addAttachment(std::shared_ptr<AttachedFile> file) {
+    m_lines += file->lineCount();
+    m_items.push_back({{}, std::move(file)});
+}
+
+std::vector<std::string> ArticleBody::allLines() const {
+    std::vector<std::string> lines;
+    for (const auto& item : m_items) {
+        if (!item.file) {
+            lines.push_back(item.line);
+            continue;
+        }
+        auto fileLines = item.file->allLines();
+        std::move(fileLines.begin(), fileLines.end(), std::back_inserter(lines));
+    }
+    return lines;
+}
+
+// ---- OutgoingDocument ---------------------------------------------------------------------
+
+OutgoingDocument::OutgoingDocument(HeaderList headers, const ArticleBody& body,
+                                   std::uint64_t firstLine, std::uint64_t endLine,
+                                   EncodeProgress* progress)
+    : m_headers(std::move(headers)),
+      m_body(body),
+      m_first(firstLine),
+      m_end(std::max(firstLine, std::min(endLine, body.lineCount()))),
+      m_progress(progress) {
+    for (const auto& [name, value] : m_headers) {
+        if (name == "Subject")
+            m_subject = value;
+        else if (name == "Message-Id")
+            m_messageId = value;
+    }
+    // Size of the line range, and the item where it starts.
+    std::uint64_t line = 0;
+    bool started = false;
+    for (std::size_t i = 0; i < m_body.items().size() && line < m_end; ++i) {
+        const auto& item = m_body.items()[i];
+        const std::uint64_t n = item.file ? item.file->lineCount() : 1;
+        if (line + n > m_first) {
+            const std::uint64_t a = std::max(line, m_first) - line;
+            const std::uint64_t b = std::min(line + n, m_end) - line;
+            m_size += item.file ? item.file->byteCount(a, b) : item.line.size() + 2;
+            if (!started) {
+                m_item = i;
+                m_itemLine = a;
+                started = true;
+            }
+        }
+        line += n;
+    }
+    m_line = m_first;
+}
+
+void OutgoingDocument::restartBody() {
+    const OutgoingDocument fresh(m_headers, m_body, m_first, m_end, m_progress);
+    m_item = fresh.m_item;
+    m_itemLine = fresh.m_itemLine;
+    m_line = m_first;
+}
+
+bool OutgoingDocument::readBody(std::string& out, std::size_t maxBytes) {
+    if (m_line >= m_end)
+        return false;
+    const std::size_t start = out.size();
+    while (m_line < m_end && (out.size() == start || out.size() - start < maxBytes)) {
+        const auto& item = m_body.items()[m_item];
+        if (!item.file) {
+            out += item.line;
+            out += "\r\n";
+            ++m_line;
+            ++m_item;
+            continue;
+        }
+        const std::uint64_t n = item.file->lineCount();
+        const std::uint64_t take = std::min(n - m_itemLine, m_end - m_line);
+        const std::size_t done = out.size() - start;
+        const std::size_t room = maxBytes > done ? maxBytes - done : 1;
+        const std::uint64_t next =
+            item.file->appendLines(out, m_itemLine, m_itemLine + take, room, m_progress);
+        m_line += next - m_itemLine;
+        m_itemLine = next;
+        if (m_itemLine == n) {
+            ++m_item;
+            m_itemLine = 0;
+        }
+    }
+    return true;
+}
+
+std::string OutgoingDocument::wholeText() {
+    std::string text;
+    for (const auto& [name, value] : m_headers)
+        text += name + ": " + value + "\r\n";
+    text += "\r\n";
+    restartBody();
+    while (readBody(text)) {
+    }
+    return text;
+}
+
+// ---- Batches ------------------------------------------------------------------------------
+
+std::vector<std::vector<std::string>> BuildBatches(const TProject& project) {
+    std::vector<std::string> groups;
+    for (const auto& line : project.Newsgroups) {
+        std::string name = trimBlanks(line);
+        if (!name.empty())
+            groups.push_back(std::move(name));
+    }
+    std::vector<std::vector<std::string>> batches;
+    if (!project.Crosspost) {
+        for (auto& g : groups)
+            batches.push_back({std::move(g)});
+    } else if (!project.LimitCrossposting) {
+        batches.push_back(std::move(groups));
+    } else {
+        const std::size_t k =
+            static_cast<std::size_t>(std::max<std::int32_t>(1, project.CrosspostingLimit));
+        for (std::size_t i = 0; i < groups.size(); i += k)
+            batches.emplace_back(
+                groups.begin() + static_cast<std::ptrdiff_t>(i),
+                groups.begin() + static_cast<std::ptrdiff_t>(std::min(groups.size(), i + k)));
+    }
+    return batches;
+}
+
+// ---- ArticleBuilder -----------------------------------------------------------------------
+
+ArticleBuilder::ArticleBuilder(TProject& project, const RandomPickLists& lists, const TMIME& mime,
+                               ComposeEnvironment env, UserPrompts& prompts,
+                               EncodeProgress* progress)
+    : m_project(project),
+      m_lists(lists),
+      m_mime(mime),
+      m_env(std::move(env)),
+      m_prompts(prompts),
+      m_progress(progress) {
+    if (!m_env.now)
+        m_env.now = SystemLocalMoment;
+}
+
+bool ArticleBuilder::isMime() const {
+    return m_project.EncodingMethod == kMethodBase64;
+}
+
+std::vector<std::string> ArticleBuilder::AttachedPaths() const {
+    std::vector<std::string> paths;
+    for (auto& line : splitLines(m_project.AttachmentsText))
+        if (!line.empty())
+            paths.push_back(std::move(line));
+    return paths;
+}
+
+void ArticleBuilder::BuildArticleHeaders(const std::vector<std::string>& batch,
+                                         const std::string& path, int count) {
+    TProject& p = m_project;
+    if (p.RandomizeFromName)
+        pick(m_lists.Names, p.FromName);
+    if (p.RandomizeFromEmailAddress)
+        pick(m_lists.EmailAddresses, p.FromEmailAddress);
+    if (p.FromName.empty() && p.FromEmailAddress.empty())
+        throw ComposeError(kNeedNameOrAddress);
+    if (p.FromName.empty())
+        m_article.From = CleanHeaderValue(p.FromEmailAddress);
+    else if (p.FromEmailAddress.empty())
+        m_article.From = CleanHeaderValue(p.FromName);
+    else
+        m_article.From = CleanHeaderValue(p.FromName + " <" + p.FromEmailAddress + ">");
+
+    m_articleMoment = m_env.now();
+    m_article.Date = DateValue(m_articleMoment);
+
+    if (batch.empty())
+        throw ComposeError(kNeedNewsgroup);
+    std::string groups;
+    for (const auto& g : batch)
+        groups += (groups.empty() ? "" : ",") + g;
+    m_article.Newsgroups = CleanHeaderValue(groups);
+
+    if (p.RandomizeSubject)
+        pick(m_lists.Subjects, p.Subject);
+    if (p.Subject.empty())
+        throw ComposeError(kNeedSubject);
+    std::string subject = p.Subject;
+    if (count == 1)
+        subject += " - " + FileNameOfPath(path);
+    else if (count > 1)
+        subject += " - multiple attachments";
+    m_article.Subject = CleanHeaderValue(subject);
+
+    m_article.MessageId = NewMessageId(m_env);
+
+    if (p.RandomizeReplyToEmailAddress)
+        pick(m_lists.EmailAddresses, p.ReplyToEmailAddress);
+    m_article.ReplyTo = CleanHeaderValue(p.ReplyToEmailAddress);
+    if (p.RandomizeOrganization)
+        pick(m_lists.Organizations, p.Organization);
+    m_article.Organization = CleanHeaderValue(p.Organization);
+    if (p.RandomizeFollowUpTo)
+        pick(m_ownFollowUp ? m_followUpItems : p.Newsgroups, p.FollowUpTo);
+    m_article.FollowupTo = CleanHeaderValue(p.FollowUpTo);
+    m_article.XNoArchive = p.XNoArchive;
+}
+
+void ArticleBuilder::addTextPartHeaders(const std::vector<std::string>& lines) {
+    ArticleBody& body = m_article.Body;
+    body.addLine("--" + m_mime.Boundary);
+    // Text with bytes above 127 is UTF-8 here; calling it us-ascii would garble it.
+    if (hasHighBytes(lines)) {
+        body.addLine("Content-Type: text/plain; charset=utf-8");
+        body.addLine("Content-Transfer-Encoding: 8bit");
+    } else {
+        body.addLine("Content-Type: text/plain; charset=us-ascii");
+        body.addLine("Content-Transfer-Encoding: 7bit");
+    }
+    body.addLine("");
+}
+
+void ArticleBuilder::BuildArticleText() {
+    ArticleBody& body = m_article.Body;
+    body.clear();
+    if (isMime()) {
+        body.addLine("This is a multi-part message in MIME format.");
+        addTextPartHeaders(m_project.Body);
+    }
+    body.addLines(m_project.Body);
+    if (isMime())
+        body.addLine("");
+}
+
+void ArticleBuilder::AttachFile(const std::string& path) {
+    auto file = OpenAttachment(m_project.EncodingMethod, path, m_prompts);
+    if (!file)
+        return;
+    ArticleBody& body = m_article.Body;
+    const bool cutHere = !isMime() && m_project.CutHere;
+    const std::string listed = CleanHeaderValue(path);
+    if (cutHere)
+        body.addLine("BEGIN --- CUT HERE --- Cut Here --- cut here --- " + listed);
+    if (isMime())
+        body.addLine("--" + m_mime.Boundary);
+    body.addAttachment(std::move(file));
+    if (cutHere)
+        body.addLine("END --- CUT HERE --- Cut Here --- cut here --- " + listed);
+}
+
+void ArticleBuilder::AppendSignature() {
+    const std::string& path = m_project.SignatureFile;
+    if (path.empty() || !isRegularFile(path))
+        return;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    const std::vector<std::string> lines = splitLines(decodeText(bytes.str()));
+    if (isMime())
+        addTextPartHeaders(lines);
+    m_article.Body.addLines(lines);
+    if (isMime())
+        m_article.Body.addLine("");
+}
+
+HeaderList ArticleBuilder::commonHeaders(const std::string& subject,
+                                         const std::string& messageId) const {
+    HeaderList h{{"From", m_article.From},
+                 {"Date", m_article.Date},
+                 {"Newsgroups", m_article.Newsgroups},
+                 {"Subject", subject},
+                 {"Message-Id", messageId}};
+    if (!m_article.ReplyTo.empty())
+        h.emplace_back("Reply-To", m_article.ReplyTo);
+    if (!m_article.Organization.empty())
+        h.emplace_back("Organization", m_article.Organization);
+    if (!m_article.FollowupTo.empty())
+        h.emplace_back("Followup-To", m_article.FollowupTo);
+    if (m_article.XNoArchive == "Yes")
+        h.emplace_back("X-No-Archive", "Yes");
+    return h;
+}
+
+void ArticleBuilder::send(const SendArticle& sendArticle, HeaderList headers, std::uint64_t first,
+                          std::uint64_t end) {
+    OutgoingDocument doc(std::move(headers), m_article.Body, first, end, m_progress);
+    m_sentSubject = doc.subject();
+    m_sentMessageId = doc.messageId();
+    sendArticle(doc);
+}
+
+void ArticleBuilder::EmitArticle(const SendArticle& sendArticle) {
+    const std::int64_t s = m_project.SplitLines;
+    if (m_project.SplitLargeMessages &&
+        static_cast<std::int64_t>(m_article.Body.lineCount()) + 1 > s) {
+        EmitArticleInParts(sendArticle);
+        return;
+    }
+    HeaderList headers = commonHeaders(m_article.Subject, m_article.MessageId);
+    if (isMime()) {
+        headers.emplace_back("Mime-Version", m_mime.MimeVersion);
+        headers.emplace_back("Content-Type", m_mime.ContentType);
+        m_article.Body.addLine("--" + m_mime.Boundary + "--");
+    }
+    send(sendArticle, std::move(headers), 0, m_article.Body.lineCount());
+}
+
+void ArticleBuilder::EmitArticleInParts(const SendArticle& sendArticle) {
+    const std::uint64_t total = m_article.Body.lineCount();
+    // A threshold of 1 (or less, from a hand-edited project) leaves the body whole.
+    const std::uint64_t chunk =
+        m_project.SplitLines > 1 ? static_cast<std::uint64_t>(m_project.SplitLines) - 1 : total;
+    const std::uint64_t n =
+        chunk == 0 ? 1 : std::max<std::uint64_t>(1, (total + chunk - 1) / chunk);
+    for (std::uint64_t k = 1; k <= n; ++k) {
+        const std::string subject =
+            m_article.Subject + " [" + std::to_string(k) + "/" + std::to_string(n) + "]";
+        HeaderList headers = commonHeaders(subject, NewMessageId(m_env));
+        const std::uint64_t first = (k - 1) * chunk;
+        send(sendArticle, std::move(headers), first, std::min(total, first + chunk));
+    }
+}
+
+void ArticleBuilder::ComposeBatch(const std::vector<std::string>& batch,
+                                  const SendArticle& sendArticle) {
+    const std::vector<std::string> paths = AttachedPaths();
+    const int m = static_cast<int>(std::min<std::size_t>(paths.size(), INT32_MAX));
+    if (m_project.PostSeparateMessageForEachAttachedFile && m >= 1) {
+        for (const auto& path : paths) {
+            BuildArticleHeaders(batch, path, 1);
+            BuildArticleText();
+            AttachFile(path);
+            AppendSignature();
+            EmitArticle(sendArticle);
+        }
+    } else if (m >= 1) {
+        BuildArticleHeaders(batch, m == 1 ? paths.front() : std::string(), m);
+        BuildArticleText();
+        for (const auto& path : paths)
+            AttachFile(path);
+        AppendSignature();
+        EmitArticle(sendArticle);
+    } else {
+        BuildArticleHeaders(batch, {}, 0);
+        BuildArticleText();
+        AppendSignature();
+        EmitArticle(sendArticle);
+    }
+}
