@@ -11,11 +11,11 @@
 
 // The advanced settings (key "Advanced") and the four value lists (key "Lists").
 
-// The computer's name with blanks turned into underscores, in lower case; "lunet" when the
-// name cannot be had.
+// The computer's name (at most 64 characters of it) with blanks turned into underscores, in lower
+// case; "lunet" when the name cannot be had.
+std::string GetComputerHostName(const std::optional<std::string>& computerName);
+// The same for the name the system gives (computerName()).
 std::string GetComputerHostName();
-// The same rule applied to a name the system gave (nullopt: none could be had).
-std::string computerHostNameFrom(const std::optional<std::string>& name);
 
 // Reads the Advanced key; on first run (no such key) sets the defaults and saves them. Then
 // applies the start-up rule in memory (not saved): with UseComputerNameAsHostName the host name
@@ -45,6 +45,5 @@ struct ValueLists {
 // Reads the four lists from "Lists"; a missing value is an empty list. A value of another type
 // than text also gives an empty list, and the result is then false. Creates nothing.
 bool LoadValueLists(ValueLists& lists, SettingsStore& store);
-// Writes the four lists in one write of the store; false when the write failed (nothing of the
-// store is then changed by this call).
+// Writes the four lists in one write of the store; false when the write failed.
 bool SaveValueLists(const ValueLists& lists, SettingsStore& store);

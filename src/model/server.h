@@ -15,3 +15,8 @@ struct TServer {
     // How the connection is secured: 0 none, 1 TLS on connect, 2 STARTTLS.
     std::int32_t Security = 0;
 };
+
+// Values of TServer::Security.
+inline constexpr std::int32_t kSecurityNone = 0;
+inline constexpr std::int32_t kSecurityTlsOnConnect = 1;
+inline constexpr std::int32_t kSecurityStartTls = 2;

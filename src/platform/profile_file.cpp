@@ -1,21 +1,338 @@
 #include "platform/profile_file.h"
 
-// Placeholder until the profile file lands.
-ProfileFile::ProfileFile(std::filesystem::path path) : m_path(std::move(path)) {}
-bool ProfileFile::hasKey(std::string_view, std::string_view) const {
-    return false;
+#include "platform/settings_store.h"
+#include "platform/text.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
 }
-std::string ProfileFile::readString(std::string_view, std::string_view,
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string fold(std::string_view s) {
+    std::string r(s);
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return r;
+}
+
+// The section name of a header line "[name]", or nullopt for any other line.
+std::optional<std::string_view> headerName(std::string_view line) {
+    std::string_view t = trim(line);
+    if (t.empty() || t.front() != '[')
+        return std::nullopt;
+    t.remove_prefix(1);
+    auto close = t.find(']');
+    if (close != std::string_view::npos)
+        t = t.substr(0, close);
+    return trim(t);
+}
+
+struct Entry {
+    std::string_view key;    // trimmed
+    std::string_view value;  // as it stands after "="
+};
+
+std::optional<Entry> parseEntry(std::string_view line) {
+    std::string_view t = trim(line);
+    if (t.empty() || t.front() == ';')
+        return std::nullopt;
+    auto eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return Entry{trim(line.substr(0, eq)), line.substr(eq + 1)};
+}
+
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+[[noreturn]] void fail(const std::string& what, const std::filesystem::path& path, int err) {
+    throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(err));
+}
+
+std::string readWholeFile(const std::filesystem::path& path, bool& missing) {
+    missing = false;
+    // Non-blocking, so a path naming a pipe cannot hang the program; such a path is refused
+    // below like every other thing that is not a regular file.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            missing = true;
+            return {};
+        }
+        fail("cannot open", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = S_ISDIR(st.st_mode) ? EISDIR : (errno ? errno : EINVAL);
+        ::close(fd);
+        fail("cannot read", path, err);
+    }
+    std::string bytes;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int err = errno;
+            ::close(fd);
+            fail("cannot read", path, err);
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + static_cast<std::size_t>(n) > ProfileFile::kMaxBytes) {
+            ::close(fd);
+            throw std::runtime_error("profile file too large: " + path.string());
+        }
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(std::filesystem::path path) : m_path(std::move(path)) {
+    m_sections.emplace_back();  // lines before the first header
+    bool missing = false;
+    std::string text = decodeText(readWholeFile(m_path, missing));
+    for (std::string& line : splitLines(text)) {
+        if (auto name = headerName(line)) {
+            Section s;
+            s.hasHeader = true;
+            s.name = std::string(*name);
+            s.header = std::move(line);
+            m_sections.push_back(std::move(s));
+            continue;
+        }
+        Section& s = m_sections.back();
+        if (auto e = parseEntry(line))
+            s.keys.try_emplace(fold(e->key), s.lines.size());
+        s.lines.push_back(std::move(line));
+    }
+}
+
+const ProfileFile::Section* ProfileFile::findSection(std::string_view name) const {
+    for (const Section& s : m_sections)
+        if (s.hasHeader && namesEqual(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+ProfileFile::Section* ProfileFile::findSection(std::string_view name) {
+    return const_cast<Section*>(std::as_const(*this).findSection(name));
+}
+
+const std::string* ProfileFile::findValueLine(std::string_view section,
+                                              std::string_view key) const {
+    const Section* s = findSection(section);
+    if (!s)
+        return nullptr;
+    auto it = s->keys.find(fold(trim(key)));
+    return it == s->keys.end() ? nullptr : &s->lines[it->second];
+}
+
+bool ProfileFile::hasKey(std::string_view section, std::string_view key) const {
+    return findValueLine(section, key) != nullptr;
+}
+
+std::string ProfileFile::readString(std::string_view section, std::string_view key,
                                     std::string_view fallback) const {
-    return std::string(fallback);
+    const std::string* line = findValueLine(section, key);
+    if (!line)
+        return std::string(fallback);
+    return std::string(trim(parseEntry(*line)->value));
 }
-std::int32_t ProfileFile::readInteger(std::string_view, std::string_view,
+
+std::int32_t ProfileFile::readInteger(std::string_view section, std::string_view key,
                                       std::int32_t fallback) const {
-    return fallback;
+    const std::string* line = findValueLine(section, key);
+    if (!line)
+        return fallback;
+    std::string_view t = trim(parseEntry(*line)->value);
+    bool negative = false;
+    if (!t.empty() && (t.front() == '-' || t.front() == '+')) {
+        negative = t.front() == '-';
+        t.remove_prefix(1);
+    }
+    bool hex = t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X');
+    if (hex)
+        t.remove_prefix(2);
+    if (t.empty())
+        return fallback;
+    const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    std::uint64_t v = 0;
+    for (char c : t) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return fallback;
+        v = v * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
+        if (v > limit)
+            return fallback;
+    }
+    // Hexadecimal values are the 32 bits as written ("0xFFFFFFFF" is -1).
+    auto bits = static_cast<std::uint32_t>(v);
+    if (negative)
+        bits = 0u - bits;
+    return static_cast<std::int32_t>(bits);
 }
-std::vector<std::string> ProfileFile::sectionEntries(std::string_view) const {
-    return {};
+
+std::vector<std::string> ProfileFile::sectionEntries(std::string_view section) const {
+    std::vector<std::string> out;
+    const Section* s = findSection(section);
+    if (!s)
+        return out;
+    for (const std::string& line : s->lines)
+        if (auto e = parseEntry(line)) {
+            std::string entry(e->key);
+            entry += '=';
+            entry += e->value;
+            out.push_back(std::move(entry));
+        }
+    return out;
 }
-void ProfileFile::writeString(std::string_view, std::string_view, std::string_view) {}
-void ProfileFile::eraseSection(std::string_view) {}
-void ProfileFile::save() const {}
+
+void ProfileFile::writeString(std::string_view section, std::string_view key,
+                              std::string_view value) {
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value))
+        throw std::invalid_argument("a profile entry cannot hold a line break");
+    Section* s = findSection(section);
+    if (!s) {
+        Section fresh;
+        fresh.hasHeader = true;
+        fresh.name = std::string(trim(section));
+        fresh.header = "[" + fresh.name + "]";
+        m_sections.push_back(std::move(fresh));
+        s = &m_sections.back();
+    }
+    std::string folded = fold(trim(key));
+    auto it = s->keys.find(folded);
+    if (it != s->keys.end()) {
+        // Keep the key as first written, as the registry-like stores of the program do.
+        std::string& line = s->lines[it->second];
+        std::string kept(parseEntry(line)->key);
+        line = kept + "=" + std::string(value);
+        return;
+    }
+    // A new key goes after the section's last non-blank line, so a blank line that separates
+    // it from the next section stays where it is.
+    std::size_t pos = s->lines.size();
+    while (pos > 0 && trim(s->lines[pos - 1]).empty())
+        --pos;
+    s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(pos),
+                    std::string(trim(key)) + "=" + std::string(value));
+    for (auto& [k, index] : s->keys)
+        if (index >= pos)
+            ++index;
+    s->keys.emplace(std::move(folded), pos);
+}
+
+void ProfileFile::eraseSection(std::string_view section) {
+    std::erase_if(m_sections,
+                  [&](const Section& s) { return s.hasHeader && namesEqual(s.name, section); });
+}
+
+void ProfileFile::save() const {
+    std::string out;
+    for (const Section& s : m_sections) {
+        if (s.hasHeader) {
+            out += s.header;
+            out += "\r\n";
+        }
+        for (const std::string& line : s.lines) {
+            out += line;
+            out += "\r\n";
+        }
+    }
+    writeFileAtomically(m_path, out);
+}
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target = path;
+    // Replacing a link with a file would cut the user's link; write where it points instead.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        fs::path to = fs::read_symlink(target, ec);
+        if (!ec)
+            target = to.is_absolute() ? to : target.parent_path() / to;
+    }
+    fs::path dir = target.parent_path();
+    if (dir.empty())
+        dir = ".";
+
+    static std::atomic<unsigned> counter{0};
+    fs::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
+                           "-" + std::to_string(counter++));
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        fail("cannot create", temp, errno);
+
+    auto abandon = [&](const char* what, int err) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        fail(what, target, err);
+    };
+
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);
+
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            abandon("cannot write", errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0)
+        abandon("cannot flush", errno);
+    if (::close(fd) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail("cannot write", target, err);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        int err = errno;
+        ::unlink(temp.c_str());
+        fail("cannot replace", target, err);
+    }
+    // Make the rename itself durable.
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
