@@ -3,6 +3,7 @@
 #include "compose/attachment.h"
 #include "compose/compose_error.h"
 #include "compose/identity.h"
+#include "model/advanced_storage.h"
 #include "model/project.h"
 
 #include <cstdint>
@@ -115,12 +116,7 @@ using SendArticle = std::function<void(OutgoingDocument&)>;
 std::vector<std::vector<std::string>> BuildBatches(const TProject& project);
 
 // The program's value lists, the pools of the random header picks.
-struct RandomPickLists {
-    std::vector<std::string> Subjects;
-    std::vector<std::string> Names;
-    std::vector<std::string> EmailAddresses;
-    std::vector<std::string> Organizations;
-};
+using RandomPickLists = ValueLists;
 
 // Turns the project into documents. Holds the one article of the run; reads the project's
 // fields each time it needs them (so a GUI may refresh them between batches) and writes the

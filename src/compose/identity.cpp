@@ -140,20 +140,3 @@ std::string NewMessageId(const ComposeEnvironment& env) {
     const LocalMoment now = env.now ? env.now() : SystemLocalMoment();
     return "<" + MessageIdLocalPart(now) + "@" + MessageIdHostPart(env.hostName) + ">";
 }
-
-std::string GetComputerHostName(const std::optional<std::string>& computerName) {
-    if (!computerName || computerName->empty())
-        return "lunet";
-    std::string out = computerName->substr(0, 64);
-    for (char& c : out) {
-        if (c == ' ')
-            c = '_';
-        else
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-std::string GetComputerHostName() {
-    return GetComputerHostName(computerName());
-}

@@ -76,7 +76,3 @@ std::string MessageIdLocalPart(const LocalMoment& t);
 std::string MessageIdHostPart(const std::string& hostName);
 // "<local@host>" for the environment's clock and host name.
 std::string NewMessageId(const ComposeEnvironment& env);
-
-// The computer's name as a host name: blanks become "_", lower case; "lunet" without a name.
-std::string GetComputerHostName(const std::optional<std::string>& computerName);
-std::string GetComputerHostName();
