@@ -1,0 +1,245 @@
+#include "newsgroups/newsgroup_list.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Appended names go into chunks of this size, so a list that grows by updates does not hold
+// one allocation per name either.
+constexpr std::size_t kChunkSize = 64 * 1024;
+
+unsigned char foldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+
+bool isAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) & 0x80)
+            return false;
+    return true;
+}
+
+int rawCompare(std::string_view a, std::string_view b) {
+    const int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// The order of the list: case-insensitive in the user's locale. In the C locale that is the
+// comparison of case-folded text (what QCollator does there too), done on the bytes where the
+// names are ASCII, which nearly every newsgroup name is. Other locales go through the
+// collator, with the names widened into stack buffers rather than allocated strings.
+class NameOrder {
+public:
+    explicit NameOrder(const QLocale& locale)
+        : m_plain(locale.language() == QLocale::C), m_collator(locale) {
+        m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+    }
+
+    bool operator()(std::string_view a, std::string_view b) const { return compare(a, b) < 0; }
+
+    int compare(std::string_view a, std::string_view b) const {
+        const int c = m_plain ? foldCompare(a, b) : collate(a, b);
+        return c != 0 ? c : rawCompare(a, b);
+    }
+
+private:
+    static int unicodeCompare(std::string_view a, std::string_view b) {
+        const QString qa = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
+        const QString qb = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
+        const int c = qa.compare(qb, Qt::CaseInsensitive);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+
+    static int foldCompare(std::string_view a, std::string_view b) {
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto ca = static_cast<unsigned char>(a[i]);
+            const auto cb = static_cast<unsigned char>(b[i]);
+            if (ca == cb)
+                continue;
+            if ((ca | cb) & 0x80)
+                return unicodeCompare(a, b);
+            const unsigned char la = foldAscii(ca), lb = foldAscii(cb);
+            if (la != lb)
+                return la < lb ? -1 : 1;
+        }
+        if (a.size() != b.size())
+            return a.size() < b.size() ? -1 : 1;
+        return 0;
+    }
+
+    int collate(std::string_view a, std::string_view b) const {
+        constexpr std::size_t kMax = 256;
+        if (a.size() <= kMax && b.size() <= kMax && isAscii(a) && isAscii(b)) {
+            char16_t wa[kMax], wb[kMax];
+            std::copy(a.begin(), a.end(), wa);
+            std::copy(b.begin(), b.end(), wb);
+            const int c = m_collator.compare(QStringView(wa, static_cast<qsizetype>(a.size())),
+                                             QStringView(wb, static_cast<qsizetype>(b.size())));
+            return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        const int c =
+            m_collator.compare(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())),
+                               QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+
+    bool m_plain;
+    QCollator m_collator;
+};
+
+bool refusedHostChar(unsigned char c) {
+    return c <= 32 || c == 127 || c == '/' || c == '\\';
+}
+
+}  // namespace
+
+TNewsgroupList::TNewsgroupList(const TNewsgroupList& other)
+    : m_names(other.m_names), m_buffers(other.m_buffers), m_chunks(other.m_chunks) {
+    // The free room of the last chunk stays with the original; this copy starts a chunk of its
+    // own when it appends.
+}
+
+TNewsgroupList& TNewsgroupList::operator=(const TNewsgroupList& other) {
+    if (this != &other) {
+        m_names = other.m_names;
+        m_buffers = other.m_buffers;
+        m_chunks = other.m_chunks;
+        m_free = nullptr;
+        m_freeSize = 0;
+    }
+    return *this;
+}
+
+QString TNewsgroupList::text(std::size_t i) const {
+    const std::string_view n = m_names[i];
+    return QString::fromUtf8(n.data(), static_cast<qsizetype>(n.size()));
+}
+
+void TNewsgroupList::append(std::string_view name) {
+    if (name.size() > m_freeSize) {
+        const std::size_t size = std::max(kChunkSize, name.size());
+        m_chunks.push_back(std::shared_ptr<char[]>(new char[size]));
+        m_free = m_chunks.back().get();
+        m_freeSize = size;
+    }
+    if (!name.empty())
+        std::memcpy(m_free, name.data(), name.size());
+    m_names.emplace_back(m_free, name.size());
+    m_free += name.size();
+    m_freeSize -= name.size();
+}
+
+void TNewsgroupList::adopt(QByteArray buffer) {
+    m_buffers.push_back(std::move(buffer));
+}
+
+void TNewsgroupList::removeAt(std::size_t i) {
+    m_names.erase(m_names.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+void TNewsgroupList::clear() {
+    m_names.clear();
+    m_buffers.clear();
+    m_chunks.clear();
+    m_free = nullptr;
+    m_freeSize = 0;
+}
+
+void TNewsgroupList::sort(const QLocale& locale, std::size_t sortedPrefix) {
+    const NameOrder order(locale);
+    const auto begin = m_names.begin();
+    const auto mid = begin + static_cast<std::ptrdiff_t>(std::min(sortedPrefix, m_names.size()));
+    if (mid != begin && std::is_sorted(begin, mid, order)) {
+        std::sort(mid, m_names.end(), order);
+        std::inplace_merge(begin, mid, m_names.end(), order);
+    } else {
+        std::sort(begin, m_names.end(), order);
+    }
+}
+
+bool isValidHostName(std::string_view host) {
+    if (host.empty() || host.find("..") != std::string_view::npos)
+        return false;
+    return std::none_of(host.begin(), host.end(),
+                        [](char c) { return refusedHostChar(static_cast<unsigned char>(c)); });
+}
+
+std::string newsgroupListFileName(std::string_view host) {
+    std::string name;
+    name.reserve(host.size() + 4);
+    for (std::size_t i = 0; i < host.size(); ++i) {
+        const auto c = static_cast<unsigned char>(host[i]);
+        const bool dotPair = c == '.' && ((i + 1 < host.size() && host[i + 1] == '.') ||
+                                          (i > 0 && host[i - 1] == '.'));
+        name += (refusedHostChar(c) || dotPair) ? '_' : static_cast<char>(c);
+    }
+    return name + ".txt";
+}
+
+std::filesystem::path newsgroupListPath(const std::filesystem::path& dataDir,
+                                        std::string_view host) {
+    return dataDir / newsgroupListFileName(host);
+}
+
+bool loadNewsgroupList(const std::filesystem::path& file, TNewsgroupList& list) {
+    list.clear();
+    QFile in(QString::fromStdString(file.string()));
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray content = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return false;
+    const char* p = content.constData();
+    const std::size_t size = static_cast<std::size_t>(content.size());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i == size || p[i] == '\n' || p[i] == '\r') {
+            if (i > start)
+                list.appendView(std::string_view(p + start, i - start));
+            start = i + 1;
+        }
+    }
+    list.adopt(std::move(content));
+    return true;
+}
+
+bool writeNewsgroupList(const std::filesystem::path& file, const TNewsgroupList& list,
+                        QString* error) {
+    QSaveFile out(QString::fromStdString(file.string()));
+    auto fail = [&] {
+        if (error)
+            *error = out.errorString();
+        out.cancelWriting();
+        return false;
+    };
+    if (!out.open(QIODevice::WriteOnly))
+        return fail();
+    constexpr std::size_t kBlock = 1 << 20;
+    std::string block;
+    block.reserve(kBlock + 512);
+    for (std::string_view name : list.names()) {
+        block.append(name);
+        block.append("\r\n");
+        if (block.size() >= kBlock) {
+            if (out.write(block.data(), static_cast<qint64>(block.size())) !=
+                static_cast<qint64>(block.size()))
+                return fail();
+            block.clear();
+        }
+    }
+    if (!block.empty() && out.write(block.data(), static_cast<qint64>(block.size())) !=
+                              static_cast<qint64>(block.size()))
+        return fail();
+    if (!out.commit()) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    return true;
+}
