@@ -1,0 +1,146 @@
+#include "app/cli.h"
+#include "platform/file_settings_store.h"
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+namespace {
+
+using ::testing::ElementsAre;
+
+std::vector<std::string> crlfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const auto end = text.find("\r\n", pos);
+        if (end == std::string::npos) {
+            lines.push_back("<no CR LF>" + text.substr(pos));
+            break;
+        }
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> listDir(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The command reads the user's settings from here (chosen once per process).
+        ::setenv("KAVRIN32_CONFIG_DIR", (dir / "config").c_str(), 1);
+        RecordingPrompts prompts;
+        auto store = openUserSettings(&prompts);
+        store->writeBinary("Advanced", "Use Windows Computer Name As Host Name",
+                           std::string(1, '\0'));
+        store->writeString("Advanced", "Host Name", "export.test");
+        store->writeString("Lists", "Names", "Picked Name\r\n");
+        data = dir / "data.bin";
+        std::string bytes;
+        for (int i = 0; i < 100; ++i)
+            bytes += static_cast<char>(i * 7);
+        writeFile(data, bytes);
+        ::chmod(data.c_str(), 0644);
+    }
+
+    std::filesystem::path project(const std::string& firstSection) {
+        const auto path = dir / "project.kv32";
+        writeFile(path, "[Kavrin/32]\r\n" + firstSection +
+                            "[Newsgroups]\r\n0=alt.a\r\n1=alt.b\r\n"
+                            "[Body]\r\n0=Hello\r\n1=\r\n"
+                            "[Attachments]\r\n0=" +
+                            data.string() + "\r\n1=" + (dir / "missing.bin").string() + "\r\n");
+        return path;
+    }
+
+    TempDir dir;
+    std::filesystem::path data;
+};
+
+// Crossposting off, one message per file, split over 5 lines: each of the two groups gets the
+// file in two parts; the missing file is warned about and its messages carry the text only.
+TEST_F(ExportTest, WritesEveryDocumentInPostingOrder) {
+    const auto path = project(
+        "Subject=S\r\nFrom Name=N\r\nFrom E-mail Address=a@example.org\r\nX-No-Archive=Yes\r\n"
+        "Randomize From Name=1\r\nPost Seperate Message for Each Attached File=1\r\n"
+        "Crosspost=0\r\nEncoding Method=0\r\nSplit Large Messages=1\r\nSplit Lines=5\r\n");
+    const auto out = dir / "out";
+    ::testing::internal::CaptureStderr();
+    const int status = runExport({out.string(), path.string()});
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    ASSERT_EQ(status, 0) << errors;
+    const std::string missing = (dir / "missing.bin").string();
+    EXPECT_NE(errors.find("Attachment " + missing + " not found"), std::string::npos) << errors;
+    EXPECT_THAT(listDir(out), ElementsAre("0001.eml", "0002.eml", "0003.eml", "0004.eml",
+                                          "0005.eml", "0006.eml"));
+
+    // Body of a file's message: Hello, an empty line, begin, 3 data lines, "`", end: 8 lines,
+    // cut into parts of 4.
+    const auto first = crlfLines(readFile(out / "0001.eml"));
+    ASSERT_EQ(first.size(), 6u + 1 + 4);
+    EXPECT_EQ(first[0], "From: Picked Name <a@example.org>");
+    EXPECT_TRUE(std::regex_match(first[1], std::regex("Date: \\d\\d [A-Z][a-z]{2} \\d\\d "
+                                                      "\\d\\d:\\d\\d:\\d\\d( [+-]\\d{4})?")))
+        << first[1];
+    EXPECT_EQ(first[2], "Newsgroups: alt.a");
+    EXPECT_EQ(first[3], "Subject: S - data.bin [1/2]");
+    EXPECT_TRUE(std::regex_match(first[4], std::regex("Message-Id: <[0-9a-f]+\\.[0-9a-f]+\\."
+                                                      "[0-9a-f]+@export\\.test>")))
+        << first[4];
+    EXPECT_EQ(first[5], "X-No-Archive: Yes");
+    EXPECT_EQ(first[6], "");
+    EXPECT_EQ(first[7], "Hello");
+    EXPECT_EQ(first[8], "");
+    EXPECT_EQ(first[9], "begin 644 data.bin");
+    EXPECT_EQ(first[10].size(), 61u);
+
+    const auto second = crlfLines(readFile(out / "0002.eml"));
+    EXPECT_EQ(second[3], "Subject: S - data.bin [2/2]");
+    EXPECT_NE(second[4], first[4]);
+    ASSERT_EQ(second.size(), 7u + 4);
+    EXPECT_EQ(second[7].size(), 61u);
+    EXPECT_EQ(second[8].substr(0, 1), "*");  // 10 bytes left
+    EXPECT_EQ(second[9], "`");
+    EXPECT_EQ(second[10], "end");
+
+    const auto third = crlfLines(readFile(out / "0003.eml"));
+    EXPECT_EQ(third[3], "Subject: S - missing.bin");
+    EXPECT_THAT(std::vector<std::string>(third.begin() + 6, third.end()),
+                ElementsAre("", "Hello", ""));
+    EXPECT_EQ(crlfLines(readFile(out / "0004.eml"))[2], "Newsgroups: alt.b");
+}
+
+TEST_F(ExportTest, ValidationErrorEndsWithStatusOneAndNoDocument) {
+    const auto path = project("From Name=N\r\nCrosspost=1\r\n");
+    const auto out = dir / "out";
+    ::testing::internal::CaptureStderr();
+    const int status = runExport({out.string(), path.string()});
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(errors.find("A subject is reqired to post a message."), std::string::npos) << errors;
+    EXPECT_TRUE(listDir(out).empty());
+}
+
+TEST_F(ExportTest, BadArguments) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runExport({"only-one"}), 2);
+    EXPECT_EQ(runExport({(dir / "out").string(), (dir / "nothing.kv32").string()}), 1);
+    ::testing::internal::GetCapturedStderr();
+}
+
+}  // namespace
