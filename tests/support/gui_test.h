@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+// Helpers for tests that drive real widgets offscreen. The test binary's QApplication is
+// created before the first test and destroyed after the last (a GoogleTest environment
+// registered by this library), so every test can create widgets.
+
+// The control called name under root, failing the test when it is missing.
+template <class T>
+T* findControl(QWidget* root, const QString& name) {
+    T* control = root->findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << "no control named " << name.toStdString();
+    return control;
+}
+
+// Shows a top-level widget at its size and waits until it can be painted and clicked.
+void showAndWait(QWidget* widget);
+
+void clickAt(QWidget* widget, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier);
+void doubleClickAt(QWidget* widget, QPoint pos);
+void pressAt(QWidget* widget, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier);
+// A move with the left button held; pos may lie outside the widget, as with a captured
+// mouse.
+void dragTo(QWidget* widget, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier);
+void releaseAt(QWidget* widget, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoModifier);
+// Press at from, move there in a few steps, release.
+void drag(QWidget* widget, QPoint from, QPoint to, Qt::KeyboardModifiers mods = Qt::NoModifier);
+void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
+void typeText(QWidget* widget, const QString& text);
+
+// Saves what the widget shows as build/test-pictures/<name>.png and returns the path, so
+// people can look at what a test saw.
+QString savePicture(QWidget* widget, const QString& name);
