@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/memory_settings_store.h"
+#include "platform/reg_format.h"
 #include "platform/user_prompts.h"
 
 #include <filesystem>
@@ -40,6 +41,5 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// The full registry path of the program's key, as it stands in ".reg" key headers.
-inline constexpr std::string_view kRegistryRoot =
-    "HKEY_CURRENT_USER\\Software\\Pellido Software\\Kavrin/32";
+// The user's store: "settings.reg" in the config folder, which is created when missing.
+std::unique_ptr<SettingsStore> openUserSettings(UserPrompts* prompts);

@@ -1,0 +1,366 @@
+#include "platform/file_settings_store.h"
+
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kHeader = "Windows Registry Editor Version 5.00\n";
+const std::string kRoot(kRegistryRoot);
+
+// The files of a folder other than the settings file and its lock, e.g. temporaries.
+std::vector<std::string> strayFiles(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        std::string n = e.path().filename().string();
+        if (n != "settings.reg" && n != "settings.reg.lock")
+            names.push_back(n);
+    }
+    return names;
+}
+
+// Names, sizes and inodes of a folder's files (the lock file aside): changes when a save begins.
+std::string fileSignature(const fs::path& dir) {
+    std::string sig;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        struct stat st {};
+        if (e.path().filename() == "settings.reg.lock" || ::stat(e.path().c_str(), &st) != 0)
+            continue;
+        sig += e.path().filename().string() + ":" + std::to_string(st.st_ino) + ":" +
+               std::to_string(st.st_size) + ";";
+    }
+    return sig;
+}
+
+// Runs fn in a child process; returns its exit status (or 128 + signal).
+template <typename Fn>
+pid_t spawn(Fn fn) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int rc = 1;
+        try {
+            rc = fn();
+        } catch (...) {
+            rc = 3;
+        }
+        ::_exit(rc);
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+TEST(FileSettingsStore, KeepsValuesAcrossRunsInAPrivateFileWrittenOncePerUpdate) {
+    TempDir dir;
+    const fs::path file = dir / "settings.reg";
+    RecordingPrompts prompts;
+    {
+        FileSettingsStore s(file, &prompts);
+        EXPECT_EQ(s.readString("Projects\\Last", "Name"), "");
+        EXPECT_FALSE(fs::exists(file)) << "reading must not create the file";
+
+        s.beginUpdate();
+        {
+            SettingsUpdate inner(s);
+            s.writeString("Projects\\Last", "Name", "Untitled");
+            s.writeInteger("Projects\\Last", "Port Number", 119);
+            inner.commit();
+        }
+        EXPECT_FALSE(fs::exists(file)) << "only the outermost update writes";
+        s.writeBinary("Projects\\Last", "Cut Here", std::string("\x01"));
+        EXPECT_EQ(s.readString("projects\\LAST", "name"), "Untitled");
+        s.endUpdate();
+        ASSERT_TRUE(fs::exists(file));
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+
+        // Outside any update every write lands at once.
+        s.writeString("Servers\\News.Example.COM", "User Name", "me");
+        s.createKey("Lists");
+    }
+    EXPECT_TRUE(readFile(file).starts_with(kHeader));
+
+    FileSettingsStore again(file, &prompts);
+    EXPECT_EQ(again.readString("PROJECTS\\last", "NAME"), "Untitled");
+    EXPECT_EQ(again.readInteger("Projects\\Last", "Port Number"), 119);
+    EXPECT_EQ(again.readBinary("Projects\\Last", "Cut Here", 1), std::string("\x01"));
+    EXPECT_EQ(again.subkeyNames(""), (std::vector<std::string>{"Projects", "Servers", "Lists"}));
+    EXPECT_EQ(again.subkeyNames("servers"), std::vector<std::string>{"News.Example.COM"});
+    again.deleteKeyTree("servers\\news.example.com");
+    again.deleteValue("Projects\\Last", "cut here");
+    FileSettingsStore third(file, &prompts);
+    EXPECT_TRUE(third.subkeyNames("Servers").empty());
+    EXPECT_EQ(third.valueNames("Projects\\Last"),
+              (std::vector<std::string>{"Name", "Port Number"}));
+    EXPECT_TRUE(prompts.shown().empty());
+    EXPECT_TRUE(strayFiles(dir.path()).empty());
+}
+
+TEST(FileSettingsStore, RefusesKeyNamesTheFileCannotHold) {
+    TempDir dir;
+    FileSettingsStore s(dir / "settings.reg", nullptr);
+    EXPECT_THROW(s.writeString("Servers\\bad\nhost", "Port", "x"), SettingsError);
+    std::string deep;
+    for (std::size_t i = 0; i <= kMaxKeyDepth; ++i)
+        deep += "k\\";
+    EXPECT_THROW(s.createKey(deep), SettingsError);
+    EXPECT_FALSE(s.keyExists("Servers"));
+}
+
+TEST(FileSettingsStore, SetsAsideAFileItCannotParseAndReportsItOnce) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string line;
+    } cases[] = {
+        {"binary junk",
+         std::string("\x7F"
+                     "ELF\x02\x01\x01\0\0\0",
+                     10),
+         "line 1"},
+        {"truncated", kHeader + "[" + kRoot + "]\n\"Long\"=hex:01,02,\\\n", "line 3"},
+        {"bad value", kHeader + "\r\n[" + kRoot + "]\r\n\"A\"=dword:zz\r\n", "line 4"},
+        {"foreign key", kHeader + "[HKEY_CURRENT_USER\\Software\\Other]\n", "line 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const fs::path file = dir / "settings.reg";
+        writeFile(file, c.bytes);
+        RecordingPrompts prompts;
+        FileSettingsStore s(file, &prompts);
+
+        EXPECT_EQ(s.readString("", "A"), "");
+        EXPECT_TRUE(s.subkeyNames("").empty());
+        EXPECT_FALSE(s.keyExists("Projects"));
+        ASSERT_EQ(prompts.shown().size(), 1u);
+        EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+        const std::string& text = prompts.shown()[0].text;
+        EXPECT_NE(text.find(file.string()), std::string::npos) << text;
+        EXPECT_NE(text.find(c.line), std::string::npos) << text;
+
+        auto stray = strayFiles(dir.path());
+        ASSERT_EQ(stray.size(), 1u);
+        EXPECT_TRUE(stray[0].starts_with("settings.reg.bad-")) << stray[0];
+        EXPECT_NE(text.find(stray[0]), std::string::npos) << text;
+        EXPECT_EQ(readFile(dir / stray[0]), c.bytes);
+
+        // The program goes on: new settings land in a fresh file, the bad one stays as it was.
+        s.writeString("", "A", "new");
+        FileSettingsStore other(file, &prompts);
+        EXPECT_EQ(other.readString("", "A"), "new");
+        EXPECT_EQ(prompts.shown().size(), 1u);
+        EXPECT_EQ(readFile(dir / stray[0]), c.bytes);
+    }
+}
+
+TEST(FileSettingsStore, EmptyFileIsAnEmptyStore) {
+    TempDir dir;
+    writeFile(dir / "settings.reg", "");
+    RecordingPrompts prompts;
+    FileSettingsStore s(dir / "settings.reg", &prompts);
+    EXPECT_TRUE(s.subkeyNames("").empty());
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
+// A write that cannot land raises, leaves the old file as it was, and the store forgets the
+// values that did not land.
+TEST(FileSettingsStore, FailedWriteKeepsTheOldFileAndForgetsTheUpdate) {
+    enum Failure { ReadOnlyFolder, DiskFull };
+    for (Failure failure : {ReadOnlyFolder, DiskFull}) {
+        SCOPED_TRACE(failure == ReadOnlyFolder ? "read-only folder" : "disk full");
+        TempDir dir;
+        const fs::path file = dir / "settings.reg";
+        FileSettingsStore s(file, nullptr);
+        s.writeString("Projects\\Last", "Name", "old");
+        const std::string before = readFile(file);
+
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        auto saveHandler = ::signal(SIGXFSZ, SIG_IGN);
+        if (failure == ReadOnlyFolder) {
+            fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+            if (::access(dir.path().c_str(), W_OK) == 0) {
+                fs::permissions(dir.path(), fs::perms::owner_all);
+                ::signal(SIGXFSZ, saveHandler);
+                std::cout << "skipped read-only folder: permissions do not bind this user\n";
+                continue;
+            }
+        } else {
+            // Lets the write start and fail part-way, as a full disk does.
+            rlimit small = saved;
+            small.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+
+        SettingsUpdate update(s);
+        s.writeString("Projects\\Last", "Name", "new");
+        s.writeString("Projects\\Last", "Body", std::string(64 * 1024, 'x'));
+        s.createKey("Servers\\phantom");
+        EXPECT_THROW(update.commit(), SettingsError);
+
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, saveHandler);
+        fs::permissions(dir.path(), fs::perms::owner_all);
+
+        EXPECT_EQ(readFile(file), before);
+        EXPECT_EQ(s.readString("Projects\\Last", "Name"), "old");
+        EXPECT_EQ(s.readString("Projects\\Last", "Body"), "");
+        EXPECT_FALSE(s.keyExists("Servers"));
+        EXPECT_TRUE(strayFiles(dir.path()).empty());
+        // The store still works once the cause is gone.
+        s.writeString("Projects\\Last", "Name", "later");
+        EXPECT_EQ(FileSettingsStore(file, nullptr).readString("Projects\\Last", "Name"), "later");
+    }
+}
+
+// A copy of the program killed at any moment of a save leaves either the old or the new
+// settings, never a mix or a broken file.
+TEST(FileSettingsStore, WriterKilledWhileSavingLeavesOldOrNewContent) {
+    TempDir dir;
+    const fs::path file = dir / "settings.reg";
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 10; ++round) {
+        const int kItems = 40;
+        const std::string filler(32 * 1024, 'x');
+        pid_t child = spawn([&] {
+            FileSettingsStore s(file, nullptr);
+            for (std::int32_t gen = round * 100000 + 1;; ++gen) {
+                SettingsUpdate update(s);
+                s.writeInteger("", "Generation", gen);
+                // Few large values: most of the time goes into writing the file.
+                for (int i = 0; i < kItems; ++i)
+                    s.writeString("Lists\\Subjects", "Item" + std::to_string(i),
+                                  std::to_string(gen) + filler);
+                update.commit();
+            }
+            return 0;
+        });
+        // Wait for the child's save to begin (a new file appears or the file changes), then
+        // kill it a random moment later: while writing, syncing or renaming.
+        const std::string before = fileSignature(dir.path());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (fileSignature(dir.path()) == before && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 2000));
+        ::kill(child, SIGKILL);
+        EXPECT_EQ(waitFor(child), 128 + SIGKILL);
+
+        RecordingPrompts prompts;
+        FileSettingsStore s(file, &prompts);
+        auto names = s.valueNames("Lists\\Subjects");
+        if (names.empty())
+            continue;  // killed before its first save landed
+        ASSERT_EQ(names.size(), std::size_t(kItems));
+        const std::int32_t gen = s.readInteger("", "Generation");
+        for (int i = 0; i < kItems; ++i)
+            EXPECT_EQ(s.readString("Lists\\Subjects", "Item" + std::to_string(i)),
+                      std::to_string(gen) + filler);
+        EXPECT_TRUE(prompts.shown().empty());
+    }
+    // A temporary file left by a killed writer goes at the next save.
+    FileSettingsStore s(file, nullptr);
+    s.writeString("", "After", "x");
+    EXPECT_TRUE(strayFiles(dir.path()).empty());
+}
+
+// Two running copies that write at the same time must not undo each other's writes.
+TEST(FileSettingsStore, TwoProcessesWritingDifferentKeysBothLand) {
+    TempDir dir;
+    const fs::path file = dir / "settings.reg";
+    FileSettingsStore(file, nullptr).writeString("", "Before", "kept");
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    auto writer = [&](const std::string& host) {
+        return spawn([&, host] {
+            char c;
+            if (::read(go[0], &c, 1) != 1)
+                return 4;
+            FileSettingsStore s(file, nullptr);
+            for (int i = 0; i < 40; ++i) {
+                SettingsUpdate update(s);
+                s.writeString("Servers\\" + host + std::to_string(i), "User Name", host);
+                s.writeInteger("Servers\\" + host + std::to_string(i), "Port Number", i);
+                update.commit();
+            }
+            return 0;
+        });
+    };
+    pid_t a = writer("alpha");
+    pid_t b = writer("beta");
+    ASSERT_EQ(::write(go[1], "ab", 2), 2);
+    EXPECT_EQ(waitFor(a), 0);
+    EXPECT_EQ(waitFor(b), 0);
+    ::close(go[0]);
+    ::close(go[1]);
+
+    FileSettingsStore s(file, nullptr);
+    EXPECT_EQ(s.subkeyNames("Servers").size(), 80u);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(s.readString("Servers\\alpha" + std::to_string(i), "User Name"), "alpha");
+        EXPECT_EQ(s.readInteger("Servers\\beta" + std::to_string(i), "Port Number"), i);
+    }
+    EXPECT_EQ(s.readString("", "Before"), "kept");
+}
+
+TEST(FileSettingsStore, SeesWhatAnotherCopyWroteAndKeepsItsOwnOpenUpdateOnTop) {
+    TempDir dir;
+    const fs::path file = dir / "settings.reg";
+    FileSettingsStore a(file, nullptr);
+    FileSettingsStore b(file, nullptr);
+    a.writeString("Advanced", "Host Name", "one");
+    EXPECT_EQ(b.readString("Advanced", "Host Name"), "one");
+    a.writeString("Advanced", "Host Name", "two");
+    EXPECT_EQ(b.readString("Advanced", "Host Name"), "two");
+
+    // The same change made by hand in the file, as an editor that writes in place does.
+    std::string text = readFile(file);
+    text.replace(text.find("\"two\""), 5, "\"TWO\"");
+    const auto stamp = fs::last_write_time(file);
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    }
+    // Within one tick of the file system's clock an edit of the same size is invisible; an
+    // editor's save comes later than that.
+    fs::last_write_time(file, stamp + std::chrono::seconds(1));
+    EXPECT_EQ(b.readString("Advanced", "Host Name"), "TWO");
+
+    SettingsUpdate update(b);
+    b.writeString("Advanced", "Log File", "mine");
+    b.deleteValue("Advanced", "Host Name");
+    a.writeString("Lists", "Subjects", "theirs");
+    a.writeString("Advanced", "Host Name", "three");
+    // b reads the other copy's new values under its own unsaved changes.
+    EXPECT_EQ(b.readString("Lists", "Subjects"), "theirs");
+    EXPECT_EQ(b.readString("Advanced", "Log File"), "mine");
+    EXPECT_EQ(b.readString("Advanced", "Host Name"), "");
+    update.commit();
+
+    FileSettingsStore c(file, nullptr);
+    EXPECT_EQ(c.readString("Lists", "Subjects"), "theirs");
+    EXPECT_EQ(c.readString("Advanced", "Log File"), "mine");
+    EXPECT_FALSE(c.value("Advanced", "Host Name"));
+    EXPECT_EQ(a.readString("Advanced", "Log File"), "mine");
+}
