@@ -101,3 +101,7 @@ std::vector<std::string> EncodeAttachment(std::int32_t method, const std::string
 // line starts with its length character and leaves the last group unpadded.
 std::size_t EncodeUULine(const unsigned char* in, std::size_t n, char* dst);
 std::size_t EncodeBase64Line(const unsigned char* in, std::size_t n, char* dst);
+
+// The encoders use AVX2 where the processor has it. Tests turn it off to check the portable
+// path gives the same lines.
+void AllowWideEncoder(bool allowed);

@@ -138,5 +138,10 @@ std::string MessageIdHostPart(const std::string& hostName) {
 
 std::string NewMessageId(const ComposeEnvironment& env) {
     const LocalMoment now = env.now ? env.now() : SystemLocalMoment();
-    return "<" + MessageIdLocalPart(now) + "@" + MessageIdHostPart(env.hostName) + ">";
+    std::string id = "<";
+    id += MessageIdLocalPart(now);
+    id += '@';
+    id += MessageIdHostPart(env.hostName);
+    id += '>';
+    return id;
 }

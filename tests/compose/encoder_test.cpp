@@ -112,7 +112,16 @@ TEST_F(EncoderTest, EmptyFileGivesOnlyTheFixedLines) {
 // Every size around the line and group boundaries, byte for byte against coreutils base64 and
 // sharutils uuencode. uuencode pads its last group to four characters where ours stops after
 // the characters the bytes need, so its last data line must start with ours.
-TEST_F(EncoderTest, MatchesBase64AndUuencodeForEverySize) {
+class PeerComparison : public EncoderTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override { AllowWideEncoder(GetParam()); }
+    void TearDown() override { AllowWideEncoder(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Encoders, PeerComparison, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "Wide" : "Portable"; });
+
+TEST_P(PeerComparison, MatchesBase64AndUuencodeForEverySize) {
     const std::size_t sizes[] = {0,  1,  2,   3,   44,  45,      46,      53,
                                  54, 55, 107, 108, 109, 1048576, 1048583, 3000001};
     for (const std::size_t n : sizes) {
