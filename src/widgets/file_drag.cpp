@@ -1,10 +1,22 @@
 #include "widgets/file_drag.h"
 
+#include <QAbstractScrollArea>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+
+namespace {
+
+// Drops on a scrolling control (an editor, a list) land on its viewport.
+QWidget* dropSite(QWidget* control) {
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(control))
+        return area->viewport();
+    return control;
+}
+
+}  // namespace
 
 TFileDrag::TFileDrag(QObject* parent) : QObject(parent) {}
 
@@ -20,8 +32,10 @@ void TFileDrag::SetFocusControl(QWidget* Control) {
         m_enableDrop = false;
         return;
     }
+    m_dropSite = dropSite(Control);
     m_controlAcceptedDrops = Control->acceptDrops();
-    Control->installEventFilter(this);
+    m_siteAcceptedDrops = m_dropSite->acceptDrops();
+    m_dropSite->installEventFilter(this);
     SetEnableDrop(wanted);
 }
 
@@ -32,18 +46,23 @@ void TFileDrag::SetEnableDrop(bool Value) {
     }
     m_enableDrop = Value;
     m_focusControl->setAcceptDrops(Value || m_controlAcceptedDrops);
+    if (m_dropSite)
+        m_dropSite->setAcceptDrops(Value || m_siteAcceptedDrops);
 }
 
 void TFileDrag::detach() {
-    if (m_focusControl) {
-        m_focusControl->removeEventFilter(this);
-        m_focusControl->setAcceptDrops(m_controlAcceptedDrops);
+    if (m_dropSite) {
+        m_dropSite->removeEventFilter(this);
+        m_dropSite->setAcceptDrops(m_siteAcceptedDrops);
     }
+    if (m_focusControl)
+        m_focusControl->setAcceptDrops(m_controlAcceptedDrops);
     m_focusControl = nullptr;
+    m_dropSite = nullptr;
 }
 
 bool TFileDrag::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_focusControl || !m_enableDrop)
+    if (watched != m_dropSite || !m_enableDrop)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
         case QEvent::DragEnter:

@@ -38,8 +38,10 @@ private:
     void detach();
 
     QPointer<QWidget> m_focusControl;
+    QPointer<QWidget> m_dropSite;
     bool m_enableDrop = false;
     bool m_controlAcceptedDrops = false;
+    bool m_siteAcceptedDrops = false;
     QStringList m_nameWithPath;
     QStringList m_nameOnly;
     QStringList m_extension;

@@ -93,11 +93,14 @@ void TVersionLabel::SetShowInfoPrefix(bool Value) {
 
 void TVersionLabel::SetLangCharset(const QString& Value) {
     m_langCharset = Value;
+    m_langFound = false;
     recompute();
 }
 
 void TVersionLabel::SetVersionData(const TVersionData& Data) {
     m_data = Data;
+    if (m_langFound)
+        m_langCharset = QStringLiteral("-1");
     recompute();
 }
 
@@ -117,6 +120,7 @@ QString TVersionLabel::valueText() {
         if (m_data.Translation.size() < 8)
             return QStringLiteral("< Error retrieving translation info >");
         m_langCharset = m_data.Translation.toUpper();
+        m_langFound = true;
     }
     if (m_langCharset.compare(m_data.Translation, Qt::CaseInsensitive) != 0 ||
         !m_data.Strings.contains(m_key))

@@ -81,4 +81,6 @@ private:
     QString m_prefix;
     bool m_showPrefix = true;
     QString m_langCharset = QStringLiteral("-1");
+    // LangCharset was "-1" and took the first translation of the facts in use.
+    bool m_langFound = false;
 };

@@ -6,6 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 // Helpers for tests that drive real widgets offscreen. The test binary's QApplication is
 // created before the first test and destroyed after the last (a GoogleTest environment
 // registered by this library), so every test can create widgets.
