@@ -244,15 +244,13 @@ void ProfileFile::writeString(std::string_view section, std::string_view key,
         return;
     }
     // A new key goes after the section's last non-blank line, so a blank line that separates
-    // it from the next section stays where it is.
+    // the section from the next one stays where it is.
     std::size_t pos = s->lines.size();
     while (pos > 0 && trim(s->lines[pos - 1]).empty())
         --pos;
     s->lines.insert(s->lines.begin() + static_cast<std::ptrdiff_t>(pos),
                     std::string(trim(key)) + "=" + std::string(value));
-    for (auto& [k, index] : s->keys)
-        if (index >= pos)
-            ++index;
+    // Only blank lines moved, and no key points at one: the index stays valid.
     s->keys.emplace(std::move(folded), pos);
 }
 
