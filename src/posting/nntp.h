@@ -16,10 +16,14 @@
 // wait by running the event loop while polling State(), ProtocolState() and Busy().
 //
 // Event order for a connection: OnStateChanged 1 (connecting), 2 (resolving host), 3 (host
-// resolved), 4 (connected); OnBanner(text); then, when the server asks for it (480) or a user
-// name is set, OnAuthenticateRequest and OnAuthenticateResponse; then OnProtocolStateChanged 1
-// (ready for commands). Quit or a lost connection: OnStateChanged 5 (when we disconnect),
-// 6 (disconnected), then OnProtocolStateChanged 0.
+// resolved), 4 (connected; with TLS on connect, once the handshake succeeded); OnBanner(the
+// whole greeting line); with STARTTLS the upgrade follows; then OnAuthenticateRequest once:
+// when its handler gives a user name, AUTHINFO USER/PASS is sent and OnAuthenticateResponse
+// tells the outcome (a refused login is also an OnError and drops the connection); then
+// OnProtocolStateChanged 1 (ready for commands). A later 480 to a command raises
+// OnAuthenticateRequest again, logs in and repeats the command. Quit, Cancel or a lost
+// connection: OnStateChanged 5 and 6, then OnProtocolStateChanged 0; a failed connect gives
+// only 6 and 0. A server closing an idle connection raises no OnError.
 //
 // Documents: SendDocument raises OnDocInput with DocInput().State 1 (transfer begins),
 // 2 (headers), 3 (body data; repeated as bytes go out), then 5 (complete: the server answered
@@ -114,6 +118,19 @@ struct NntpAuthRequest {
 
 enum class NntpSecurity : int { None = 0, TlsOnConnect = 1, StartTls = 2 };
 
+// The number OnError carries: a server's refusal carries its reply code (ReplyCode()); the
+// client's own failures carry one of these.
+enum NntpErrorNumber : int {
+    nerConnectFailed = 1,   // the TCP connection could not be made
+    nerTimeout = 2,         // connect or reply time limit ran out
+    nerConnectionLost = 3,  // the server closed the connection while an operation ran
+    nerTls = 4,             // TLS could not be set up or the certificate was refused
+    nerProtocol = 5,        // a reply that is not NNTP, or one that came out of turn
+    nerNotReady = 6,        // an operation asked for while not connected or busy
+    nerBadArticle = 7,      // a header that cannot be sent, or a body that could not be read
+    nerAuthentication = 8,  // the server wants a login, or refused it
+};
+
 class TNNTP : public QObject {
     Q_OBJECT
 public:
@@ -134,15 +151,21 @@ public:
     int State() const;
     int ProtocolState() const;
     bool Busy() const;
-    QString ReplyString() const;  // the server's last reply line, without CR LF
-    int ReplyCode() const;        // the numeric code of that reply (0 before any)
+    // The server's last reply line, without CR LF; emptied when a failure of the connection
+    // itself (time-out, lost connection, TLS) is reported, so no stale reply is shown with it.
+    QString ReplyString() const;
+    int ReplyCode() const;   // the numeric code of that reply (0 when none)
+    int BannerCode() const;  // 200 or 201 from the greeting of this connection (0 before)
     NntpDocInput& DocInput();
     NntpDocOutput& DocOutput();
 
     void Connect(const QString& host, int port);
     // Abandons the operation in progress: a document in transfer is aborted and the connection
-    // dropped without the terminating ".", so no partial article is posted.
+    // dropped without the terminating ".", so no partial article is posted. Raises no OnError;
+    // ends with OnStateChanged 5, 6 and OnProtocolStateChanged 0. An idle connection (ready,
+    // nothing running) is left open.
     void Cancel();
+    // Sends QUIT and closes; while an operation runs it first does what Cancel does.
     void Quit();
     // Posts one article: DocInput().Headers, then the body.
     void SendDocument(std::unique_ptr<NntpBodySource> body);
