@@ -15,34 +15,42 @@ constexpr std::string_view kProjects = "Projects";
 constexpr std::string_view kMainSection = "Kavrin/32";
 constexpr std::int32_t kDefaultPort = 119;
 
-// The ranges the window's controls allow. A count outside them would divide by zero or skip
-// attached files further on, so nothing read from storage may bring one in.
-constexpr std::int32_t kMinCount = 1;
-constexpr std::int32_t kMaxCount = 32767;
-
 // An empty body line is written as a no-break space, so that no body value is ever empty. Files
 // of the Windows program hold it as the single byte 0xA0.
 constexpr std::string_view kEmptyBodyLine = "\xC2\xA0";
 constexpr std::string_view kEmptyBodyLineWindows = "\xA0";
 
-struct FlagField {
+// The options that follow the texts, in the order they are written: flags (1-byte binary in
+// the store, "0"/"1" in files) and counts (4-byte binary, decimal), with their file defaults and
+// the ranges the window's controls allow. A count outside them would divide by zero or skip
+// attached files further on, so nothing read from storage may bring one in.
+struct OptionField {
     std::string_view name;
-    bool TProject::*field;
-    bool fileDefault;
+    bool TProject::*flag;           // set for a flag
+    std::int32_t TProject::*count;  // set for a count
+    std::int32_t fileDefault;
+    std::int32_t low = 0;
+    std::int32_t high = 0;
 };
 
-// The nine flags that stand before the counts, in the order they are written.
-constexpr FlagField kLeadingFlags[] = {
-    {"Randomize Subject", &TProject::RandomizeSubject, false},
-    {"Randomize From Name", &TProject::RandomizeFromName, false},
-    {"Randomize From E-mail Address", &TProject::RandomizeFromEmailAddress, false},
-    {"Randomize Reply To E-mail Address", &TProject::RandomizeReplyToEmailAddress, false},
-    {"Randomize Organization", &TProject::RandomizeOrganization, false},
-    {"Randomize Follow-Up To", &TProject::RandomizeFollowUpTo, false},
+constexpr std::int32_t kMaxCount = 32767;
+
+constexpr OptionField kOptions[] = {
+    {"Randomize Subject", &TProject::RandomizeSubject, nullptr, 0},
+    {"Randomize From Name", &TProject::RandomizeFromName, nullptr, 0},
+    {"Randomize From E-mail Address", &TProject::RandomizeFromEmailAddress, nullptr, 0},
+    {"Randomize Reply To E-mail Address", &TProject::RandomizeReplyToEmailAddress, nullptr, 0},
+    {"Randomize Organization", &TProject::RandomizeOrganization, nullptr, 0},
+    {"Randomize Follow-Up To", &TProject::RandomizeFollowUpTo, nullptr, 0},
     {"Post Seperate Message for Each Attached File",
-     &TProject::PostSeparateMessageForEachAttachedFile, true},
-    {"Crosspost", &TProject::Crosspost, true},
-    {"Limit Crossposting", &TProject::LimitCrossposting, false},
+     &TProject::PostSeparateMessageForEachAttachedFile, nullptr, 1},
+    {"Crosspost", &TProject::Crosspost, nullptr, 1},
+    {"Limit Crossposting", &TProject::LimitCrossposting, nullptr, 0},
+    {"Crossposting Limit", nullptr, &TProject::CrosspostingLimit, 10, 1, kMaxCount},
+    {"Encoding Method", nullptr, &TProject::EncodingMethod, 0, kEncodingUUEncode, kEncodingBase64},
+    {"Split Large Messages", &TProject::SplitLargeMessages, nullptr, 0},
+    {"Split Lines", nullptr, &TProject::SplitLines, 1000, 1, kMaxCount},
+    {"Cut Here", &TProject::CutHere, nullptr, 0},
 };
 
 struct TextField {
@@ -60,14 +68,6 @@ constexpr TextField kHeaderTexts[] = {
     {"Follow-Up To", &TProject::FollowUpTo},
     {"X-No-Archive", &TProject::XNoArchive},
 };
-
-std::int32_t clampCount(std::int32_t v) {
-    return std::clamp(v, kMinCount, kMaxCount);
-}
-
-std::int32_t clampEncoding(std::int32_t v) {
-    return std::clamp(v, kEncodingUUEncode, kEncodingBase64);
-}
 
 // The values of a list section in the order the file lists them. The key is taken to be the
 // position; what counts is the text after the first "=".
@@ -124,15 +124,12 @@ bool LoadProjectFromRegistry(TProject& project, std::string_view keyName, Settin
         project.Body = splitLines(store.readString(key, "Body"));
         project.SignatureFile = store.readString(key, "Signature File");
         project.AttachmentsText = store.readString(key, "Attachments");
-        for (const auto& f : kLeadingFlags)
-            readFlag(store, key, f.name, project.*f.field);
-        readCount(store, key, "Crossposting Limit", project.CrosspostingLimit, kMinCount,
-                  kMaxCount);
-        readCount(store, key, "Encoding Method", project.EncodingMethod, kEncodingUUEncode,
-                  kEncodingBase64);
-        readFlag(store, key, "Split Large Messages", project.SplitLargeMessages);
-        readCount(store, key, "Split Lines", project.SplitLines, kMinCount, kMaxCount);
-        readFlag(store, key, "Cut Here", project.CutHere);
+        for (const auto& o : kOptions) {
+            if (o.flag)
+                readFlag(store, key, o.name, project.*o.flag);
+            else
+                readCount(store, key, o.name, project.*o.count, o.low, o.high);
+        }
     } catch (const std::exception&) {
         prompts.error("Unable to load project from registry");
         return false;
@@ -157,13 +154,12 @@ bool SaveProjectToRegistry(const TProject& project, std::string_view keyName, Se
         store.writeString(key, "Body", joinLines(project.Body));
         store.writeString(key, "Signature File", project.SignatureFile);
         store.writeString(key, "Attachments", project.AttachmentsText);
-        for (const auto& f : kLeadingFlags)
-            writeFlag(store, key, f.name, project.*f.field);
-        writeCount(store, key, "Crossposting Limit", project.CrosspostingLimit);
-        writeCount(store, key, "Encoding Method", project.EncodingMethod);
-        writeFlag(store, key, "Split Large Messages", project.SplitLargeMessages);
-        writeCount(store, key, "Split Lines", project.SplitLines);
-        writeFlag(store, key, "Cut Here", project.CutHere);
+        for (const auto& o : kOptions) {
+            if (o.flag)
+                writeFlag(store, key, o.name, project.*o.flag);
+            else
+                writeCount(store, key, o.name, project.*o.count);
+        }
         update.commit();
     } catch (const std::exception&) {
         prompts.error("Unable to save project to registry");
@@ -185,13 +181,13 @@ bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& p
         for (const auto& t : kHeaderTexts)
             project.*t.field = file.readString(S, t.name);
         project.SignatureFile = file.readString(S, "Signature File");
-        for (const auto& f : kLeadingFlags)
-            project.*f.field = file.readInteger(S, f.name, f.fileDefault ? 1 : 0) != 0;
-        project.CrosspostingLimit = clampCount(file.readInteger(S, "Crossposting Limit", 10));
-        project.EncodingMethod = clampEncoding(file.readInteger(S, "Encoding Method", 0));
-        project.SplitLargeMessages = file.readInteger(S, "Split Large Messages", 0) != 0;
-        project.SplitLines = clampCount(file.readInteger(S, "Split Lines", 1000));
-        project.CutHere = file.readInteger(S, "Cut Here", 0) != 0;
+        for (const auto& o : kOptions) {
+            const std::int32_t v = file.readInteger(S, o.name, o.fileDefault);
+            if (o.flag)
+                project.*o.flag = v != 0;
+            else
+                project.*o.count = std::clamp(v, o.low, o.high);
+        }
 
         project.SetNewsgroupsText(trimmedListText(sectionValues(file, "Newsgroups")));
         std::vector<std::string> body = sectionValues(file, "Body");
@@ -229,13 +225,10 @@ bool SaveProjectToFile(const TProject& project, SettingsStore& store, UserPrompt
         writeList(file, "Body", body);
         file.writeString(S, "Signature File", project.SignatureFile);
         writeList(file, "Attachments", splitLines(project.AttachmentsText));
-        for (const auto& f : kLeadingFlags)
-            file.writeString(S, f.name, project.*f.field ? "1" : "0");
-        file.writeString(S, "Crossposting Limit", std::to_string(project.CrosspostingLimit));
-        file.writeString(S, "Encoding Method", std::to_string(project.EncodingMethod));
-        file.writeString(S, "Split Large Messages", project.SplitLargeMessages ? "1" : "0");
-        file.writeString(S, "Split Lines", std::to_string(project.SplitLines));
-        file.writeString(S, "Cut Here", project.CutHere ? "1" : "0");
+        for (const auto& o : kOptions)
+            file.writeString(
+                S, o.name,
+                o.flag ? (project.*o.flag ? "1" : "0") : std::to_string(project.*o.count));
         file.save();
     } catch (const std::exception&) {
         prompts.error("Unable to save project to file");
