@@ -1,6 +1,7 @@
 #include "model/project_storage.h"
 
 #include "model/server_storage.h"
+#include "platform/file_settings_store.h"
 #include "support/file_size_limit.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
@@ -147,6 +148,26 @@ TEST(ProjectRegistry, RoundTripsEveryFieldInTheStoredForm) {
     TProject loaded;
     ASSERT_TRUE(LoadProjectFromRegistry(loaded, "last", store, prompts));
     expectSameProject(loaded, saved);  // the name stays "Untitled", not the key name
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
+TEST(ProjectRegistry, RoundTripsThroughTheSettingsFile) {
+    TempDir dir;
+    RecordingPrompts prompts;
+    const TProject saved = sampleProject();
+    {
+        FileSettingsStore store(dir / "settings.reg", &prompts);
+        ASSERT_TRUE(SaveProjectToRegistry(saved, "Last", store, prompts));
+    }
+    const std::string text = readFile(dir / "settings.reg");
+    EXPECT_NE(text.find("\"Split Lines\"=hex:88,13,00,00"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Cut Here\"=hex:01"), std::string::npos);
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
+
+    FileSettingsStore store(dir / "settings.reg", &prompts);
+    TProject loaded;
+    ASSERT_TRUE(LoadProjectFromRegistry(loaded, "Last", store, prompts));
+    expectSameProject(loaded, saved);
     EXPECT_TRUE(prompts.shown().empty());
 }
 
