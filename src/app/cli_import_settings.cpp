@@ -11,6 +11,12 @@
 #include <iterator>
 #include <string>
 
+namespace {
+std::string counted(std::size_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+}  // namespace
+
 int runImportSettings(const std::vector<std::string>& args) {
     if (args.size() != 1 || args[0].empty()) {
         std::fputs("Usage: kavrin32 --import-settings FILE.reg\n", stderr);
@@ -58,11 +64,11 @@ int runImportSettings(const std::vector<std::string>& args) {
         prompts.error("Only the program's own settings can be imported. Nothing was imported.");
         return 1;
     }
-    std::string summary = "Imported " + std::to_string(r.keys) + " keys and " +
-                          std::to_string(r.values) + " values from \"" + path + "\"";
+    std::string summary = "Imported " + counted(r.keys, "key") + " and " +
+                          counted(r.values, "value") + " from \"" + path + "\"";
     if (r.deletedKeys || r.deletedValues)
-        summary += "; deleted " + std::to_string(r.deletedKeys) + " keys and " +
-                   std::to_string(r.deletedValues) + " values";
+        summary += "; deleted " + counted(r.deletedKeys, "key") + " and " +
+                   counted(r.deletedValues, "value");
     prompts.information(summary + ".");
     return 0;
 }

@@ -12,11 +12,14 @@
 //   "Name"="Untitled"
 //   "Port Number"=dword:00000077
 //   "Cut Here"=hex:00
-// The file is created with mode 0600. Every update is written atomically (temporary file,
-// fsync, rename) under a lock: the file is read again, the update's changes are applied to what
-// another running copy may have written meanwhile, and the result is written. Reads pick up
-// changes another process made. A file that cannot be parsed is reported once (through the
-// prompts, with its path and line), moved aside, and the store starts empty.
+// The file is created with mode 0600. Each outermost update is written atomically (temporary
+// file in the same folder, fsync, rename, fsync of the folder) while holding an exclusive flock
+// on "<file>.lock": when another running copy changed the file since we read it, it is read
+// again and this update's own changes are replayed on top before writing, so neither copy
+// undoes the other's writes. Reads pick up changes another process made (a stat per read).
+// A file that cannot be parsed is reported once (through the prompts, with its path and line),
+// moved aside to "<file>.bad-<date>-<time>", and the store starts empty. A write that fails
+// raises SettingsError, leaves the file as it was, and the store goes back to its content.
 class FileSettingsStore : public SettingsStore {
 public:
     FileSettingsStore(std::filesystem::path file, UserPrompts* prompts);

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <unordered_map>
@@ -125,6 +126,10 @@ public:
 
     RegDocument run() {
         RegDocument doc;
+        // One entry per line at most: one allocation instead of a series of copies, within
+        // reason for a file of junk lines.
+        const auto lines = static_cast<std::size_t>(std::count(m_t.begin(), m_t.end(), '\n'));
+        doc.entries.reserve(std::min<std::size_t>(lines + 1, 1 << 16));
         readHeader(doc);
         bool inKey = false;
         while (!atEnd()) {

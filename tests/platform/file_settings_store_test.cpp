@@ -364,3 +364,21 @@ TEST(FileSettingsStore, SeesWhatAnotherCopyWroteAndKeepsItsOwnOpenUpdateOnTop) {
     EXPECT_FALSE(c.value("Advanced", "Host Name"));
     EXPECT_EQ(a.readString("Advanced", "Log File"), "mine");
 }
+
+TEST(FileSettingsStore, UserSettingsLiveInTheConfigFolderWhichIsCreatedPrivate) {
+    TempDir dir;
+    const fs::path config = dir / "config" / "kavrin32";
+    // The config folder is fixed once per process, so this runs in a child of its own.
+    pid_t child = spawn([&] {
+        ::setenv("KAVRIN32_CONFIG_DIR", config.c_str(), 1);
+        RecordingPrompts prompts;
+        auto store = openUserSettings(&prompts);
+        store->writeString("Advanced", "Host Name", "pc");
+        return prompts.shown().empty() ? 0 : 5;
+    });
+    ASSERT_EQ(waitFor(child), 0);
+    EXPECT_EQ(fs::status(config).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(
+        FileSettingsStore(config / "settings.reg", nullptr).readString("Advanced", "Host Name"),
+        "pc");
+}
