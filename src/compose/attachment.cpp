@@ -323,6 +323,10 @@ std::string ContentTypeFor(std::string_view path) {
 }
 
 AttachedFile::~AttachedFile() {
+    // A message dropped half-way (an error in another file, a failed transfer) still takes
+    // its progress window down.
+    if (m_progress && m_shown)
+        m_progress->hide();
     if (m_fd >= 0)
         ::close(m_fd);
 }

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <set>
@@ -403,12 +404,19 @@ TEST_F(BuilderTest, MissingFileWarnsOnceAndTheMessageGoesWithoutIt) {
     project.CutHere = true;
     const auto gone = (dir / "gone.jpg").string();
     project.AttachmentsText = gone + "\r\n";
-    project.SignatureFile = (dir / "no-signature.txt").string();
-    const auto docs = post();
-    ASSERT_EQ(docs.size(), 1u);
-    EXPECT_EQ(docs[0].header("Subject"), "S - gone.jpg");
-    EXPECT_THAT(docs[0].lines, ElementsAre("L1", "L2"));
-    EXPECT_THAT(prompts.texts(), ElementsAre("Attachment " + gone + " not found"));
+    // Neither a missing signature nor one that is not a regular file (which would never end)
+    // adds anything or says anything.
+    const auto fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& signature : {(dir / "no-signature.txt").string(), fifo, dir.path().string()}) {
+        prompts.clear();
+        project.SignatureFile = signature;
+        const auto docs = post();
+        ASSERT_EQ(docs.size(), 1u);
+        EXPECT_EQ(docs[0].header("Subject"), "S - gone.jpg");
+        EXPECT_THAT(docs[0].lines, ElementsAre("L1", "L2"));
+        EXPECT_THAT(prompts.texts(), ElementsAre("Attachment " + gone + " not found"));
+    }
 }
 
 // A file that changes size between being attached and being sent stops the posting with the
