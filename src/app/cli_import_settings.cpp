@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,6 +26,12 @@ int runImportSettings(const std::vector<std::string>& args) {
     const std::string& path = args[0];
     ConsolePrompts prompts;
 
+    std::error_code ec;
+    if (auto size = std::filesystem::file_size(path, ec); !ec && size > kMaxRegFileBytes) {
+        prompts.error("\"" + path +
+                      "\" is too large to be a registry export. Nothing was imported.");
+        return 1;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         prompts.error("Cannot open \"" + path + "\": " + std::strerror(errno));

@@ -224,8 +224,18 @@ struct FileSettingsStore::Impl {
                 return;
             }
             struct stat st {};
+            if (::fstat(fd, &st) == 0 && st.st_size > off_t(kMaxRegFileBytes)) {
+                // Not even read: junk of that size would only fill the memory.
+                FileId id = FileId::of(st);
+                hold(fd, id);
+                if (moveAside(RegParseError(1, "the file is too large to be a registry file"), id,
+                              locked) ||
+                    attempt >= 2)
+                    return;
+                continue;
+            }
             std::string bytes;
-            if (::fstat(fd, &st) != 0 || !readAll(fd, bytes)) {
+            if (!readAll(fd, bytes)) {
                 int err = errno;
                 FileId id = FileId::of(st);
                 hold(fd, id);
@@ -288,9 +298,21 @@ struct FileSettingsStore::Impl {
         return true;
     }
 
-    void removeStaleTemporaries() {
-        std::filesystem::path dir = file.parent_path();
-        std::string prefix = file.filename().string() + ".tmp-";
+    // Where a write lands: a settings file that is a symbolic link (a dotfile kept elsewhere)
+    // stays one, and its target is replaced.
+    std::filesystem::path writeTarget() const {
+        std::error_code ec;
+        if (std::filesystem::is_symlink(file, ec)) {
+            auto target = std::filesystem::weakly_canonical(file, ec);
+            if (!ec)
+                return target;
+        }
+        return file;
+    }
+
+    static void removeStaleTemporaries(const std::filesystem::path& target) {
+        std::filesystem::path dir = target.parent_path();
+        std::string prefix = target.filename().string() + ".tmp-";
         DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
         if (!d)
             return;
@@ -322,22 +344,23 @@ struct FileSettingsStore::Impl {
         refresh(true);
         if (unreadable)
             fail("The settings file " + quotedPath(file) + " cannot be read and is not replaced");
-        removeStaleTemporaries();
+        const std::filesystem::path target = writeTarget();
+        removeStaleTemporaries(target);
         const std::string text = writeRegFile(tree.root());
 
-        std::string tmpl = file.string() + ".tmp-XXXXXX";
+        std::string tmpl = target.string() + ".tmp-XXXXXX";
         int fd = ::mkstemp(tmpl.data());
         if (fd < 0)
             fail("Cannot write the settings file " + quotedPath(file) + ": " + errnoText(errno));
         struct stat st {};
         if (::fchmod(fd, 0600) != 0 || !writeAll(fd, text) || ::fsync(fd) != 0 ||
-            ::fstat(fd, &st) != 0 || ::rename(tmpl.c_str(), file.c_str()) != 0) {
+            ::fstat(fd, &st) != 0 || ::rename(tmpl.c_str(), target.c_str()) != 0) {
             int err = errno;
             ::close(fd);
             ::unlink(tmpl.c_str());
             fail("Cannot write the settings file " + quotedPath(file) + ": " + errnoText(err));
         }
-        fsyncDir(file.parent_path());
+        fsyncDir(target.parent_path());
         hold(fd, FileId::of(st));
         journal.clear();
     }

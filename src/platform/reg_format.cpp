@@ -11,8 +11,6 @@ namespace {
 
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
-// No settings file comes near this; a bigger file is junk, not settings.
-constexpr std::size_t kMaxFileBytes = std::size_t(256) << 20;
 
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -626,7 +624,7 @@ std::string toUtf8Text(std::string_view bytes) {
 }
 
 RegDocument parseRegFile(std::string_view bytes) {
-    if (bytes.size() > kMaxFileBytes)
+    if (bytes.size() > kMaxRegFileBytes)
         throw RegParseError(1, "the file is too large to be a registry file");
     std::string text;
     if (bytes.starts_with("\xFF\xFE")) {

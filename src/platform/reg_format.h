@@ -22,6 +22,9 @@ inline constexpr std::string_view kRegistryRoot =
 // exhaust the stack of the recursive tree code.
 inline constexpr std::size_t kMaxKeyDepth = 512;
 
+// No settings file comes near this; a bigger file is junk, not settings.
+inline constexpr std::size_t kMaxRegFileBytes = std::size_t(256) << 20;
+
 enum class RegDialect {
     Regedit4,  // "REGEDIT4": 8-bit text, expand strings as 8-bit bytes
     Regedit5,  // "Windows Registry Editor Version 5.00": UTF-16LE (or UTF-8), strings in UTF-16LE

@@ -382,3 +382,33 @@ TEST(FileSettingsStore, UserSettingsLiveInTheConfigFolderWhichIsCreatedPrivate) 
         FileSettingsStore(config / "settings.reg", nullptr).readString("Advanced", "Host Name"),
         "pc");
 }
+
+TEST(FileSettingsStore, SetsAsideAHugeFileWithoutReadingIt) {
+    TempDir dir;
+    const fs::path file = dir / "settings.reg";
+    writeFile(file, kHeader);
+    fs::resize_file(file, kMaxRegFileBytes + 1);  // sparse: costs no disk
+    RecordingPrompts prompts;
+    FileSettingsStore s(file, &prompts);
+    EXPECT_TRUE(s.subkeyNames("").empty());
+    ASSERT_EQ(prompts.texts().size(), 1u);
+    EXPECT_NE(prompts.texts()[0].find("too large"), std::string::npos);
+    auto stray = strayFiles(dir.path());
+    ASSERT_EQ(stray.size(), 1u);
+    EXPECT_EQ(fs::file_size(dir / stray[0]), kMaxRegFileBytes + 1);
+}
+
+TEST(FileSettingsStore, ASettingsFileThatIsALinkStaysALink) {
+    TempDir dir;
+    fs::create_directory(dir / "dotfiles");
+    const fs::path target = dir / "dotfiles" / "settings.reg";
+    const fs::path link = dir / "settings.reg";
+    writeFile(target, kHeader + "[" + kRoot + "]\n\"Old\"=\"kept\"\n");
+    fs::create_symlink(target, link);
+    FileSettingsStore s(link, nullptr);
+    s.writeString("", "New", "added");
+    EXPECT_TRUE(fs::is_symlink(link));
+    FileSettingsStore fresh(target, nullptr);
+    EXPECT_EQ(fresh.readString("", "Old"), "kept");
+    EXPECT_EQ(fresh.readString("", "New"), "added");
+}
