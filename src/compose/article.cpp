@@ -43,14 +43,6 @@ bool isRegularFile(const std::string& path) {
 
 }  // namespace
 
-std::string CleanHeaderValue(std::string_view value) {
-    std::string out(value);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 32 || c == 127)
-            c = ' ';
-    return out;
-}
-
 // ---- ArticleBody --------------------------------------------------------------------------
 
 void ArticleBody::addLine(std::string line) {

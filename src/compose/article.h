@@ -173,7 +173,3 @@ private:
     std::vector<std::string> m_followUpItems;
     bool m_ownFollowUp = false;
 };
-
-// Header values never carry control characters: CR, LF, NUL and the rest below 32 become a
-// blank, so no value can start a header of its own.
-std::string CleanHeaderValue(std::string_view value);

@@ -172,19 +172,10 @@ char* encodeFullLines(bool uu, const unsigned char* in, std::size_t lines, char*
     return encodeFullLinesScalar(uu, in, lines, dst);
 }
 
-// Characters a control character cannot be in a name written into a header or "begin" line.
-std::string withoutControls(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 32 || c == 127)
-            c = ' ';
-    return out;
-}
-
 // A MIME quoted-string's content: backslash and double quote escaped.
 std::string quotedContent(std::string_view s) {
     std::string out;
-    for (char c : withoutControls(s)) {
+    for (char c : CleanHeaderValue(s)) {
         if (c == '"' || c == '\\')
             out += '\\';
         out += c;
@@ -293,6 +284,14 @@ std::size_t EncodeUULine(const unsigned char* in, std::size_t n, char* dst) {
 
 std::size_t EncodeBase64Line(const unsigned char* in, std::size_t n, char* dst) {
     return encodeBase64(in, n, dst);
+}
+
+std::string CleanHeaderValue(std::string_view value) {
+    std::string out(value);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 32 || c == 127)
+            c = ' ';
+    return out;
 }
 
 std::string FileNameOfPath(std::string_view path) {
@@ -513,7 +512,7 @@ std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::str
     const std::string name = FileNameOfPath(path);
     if (method == kMethodUUEncode) {
         file->m_caption = "UUEncode - " + name;
-        file->m_before = {"begin 644 " + withoutControls(name)};
+        file->m_before = {"begin 644 " + CleanHeaderValue(name)};
         file->m_after = {"`", "end"};
     } else {
         file->m_caption = "MIME/Base64 Encode - " + name;

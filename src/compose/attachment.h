@@ -29,6 +29,10 @@ public:
     virtual void hide() = 0;
 };
 
+// Header values never carry control characters: CR, LF, NUL and the rest below 32 become a
+// blank, so no value can start a header of its own.
+std::string CleanHeaderValue(std::string_view value);
+
 // The part of a path after the last "/": what "begin 644", name=, filename= and the subject
 // decoration carry.
 std::string FileNameOfPath(std::string_view path);
