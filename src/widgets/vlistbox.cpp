@@ -751,3 +751,22 @@ void TVListBox::headerPressed(int col) {
     SetHeaderSortedIndex(col);
     emit OnHeaderSectionClick(col);
 }
+
+void RemoveSelectedRows(TVListBox& view, QStringList& list) {
+    TSelections& selections = view.Selections();
+    if (list.isEmpty() || selections.SelectedCount() == 0)
+        return;
+    // Ranges never overlap, so deleting whole ranges from the highest first leaves the lower
+    // row numbers valid; no per-row list is built, whatever was selected.
+    std::vector<TRowRange> ranges = selections.Ranges();
+    std::sort(ranges.begin(), ranges.end(),
+              [](const TRowRange& a, const TRowRange& b) { return a.First > b.First; });
+    for (const TRowRange& r : ranges) {
+        if (r.First >= list.size())
+            continue;
+        list.remove(r.First, qMin<qsizetype>(r.Count, list.size() - r.First));
+    }
+    selections.Clear();
+    view.SetRowCount(static_cast<int>(list.size()));
+    view.Refresh();
+}

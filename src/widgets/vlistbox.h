@@ -210,3 +210,8 @@ private:
     int m_wheelRemainder = 0;
     bool m_updatingBars = false;
 };
+
+// Deletes the entries of the view's selected rows from the owner's list, from the highest row
+// down (the view keeps its rows in the order they were selected), then clears the selection
+// and sets the row count to what is left. Rows past the end of the list are skipped.
+void RemoveSelectedRows(TVListBox& view, QStringList& list);

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -646,4 +647,79 @@ TEST_F(VListBox, APictureShowsHeaderSelectionAndScrollBars) {
     EXPECT_EQ(picture.size(), list->size() * picture.devicePixelRatio());
     EXPECT_TRUE(list->verticalScrollBar()->isVisible());
     EXPECT_TRUE(list->horizontalScrollBar()->isVisible());
+}
+
+TEST_F(VListBox, AutomaticDragStartsOnceThePointerMovesAndEndsThePress) {
+    list->SetDragMode(dmAutomatic);
+    configure(*list, Extended);
+    QSignalSpy ended(list.get(), &TVListBox::OnEndDrag);
+    pressAt(rows(), at(2));
+    EXPECT_EQ(order(), std::vector<int>{2});
+    // The drag runs its own event loop until the button comes up.
+    QTimer::singleShot(50, list.get(), [this] {
+        QTest::mouseRelease(list->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                            rows()->mapTo(list.get(), at(6)));
+    });
+    dragTo(rows(), at(6));
+    ASSERT_EQ(ended.count(), 1);
+    // The press is over: later moves select nothing.
+    dragTo(rows(), at(8));
+    EXPECT_EQ(order(), std::vector<int>{2});
+    EXPECT_EQ(list->ItemIndex(), 2);
+}
+
+TEST_F(VListBox, RemovingSelectedRowsDeletesFromTheOwnersListHighestFirst) {
+    configure(*list, Extended);
+    setRows(12);
+    run({{Step::Click, 9},
+         {Step::Click, 4, Ctrl},
+         {Step::Click, 6, Ctrl},
+         {Step::Click, 7, Ctrl | Shift}});
+    ASSERT_EQ(order(), (std::vector<int>{9, 4, 6, 7}));
+    RemoveSelectedRows(*list, items);
+    QStringList left;
+    for (const int i : {0, 1, 2, 3, 5, 8, 10, 11})
+        left << QStringLiteral("alt.test.group%1").arg(i);
+    EXPECT_EQ(items, left);
+    EXPECT_EQ(list->RowCount(), 8);
+    EXPECT_EQ(list->Selections().SelectedCount(), 0);
+
+    // Rows the owner's list no longer has are skipped; removing everything empties the view.
+    list->SetRowCount(20);
+    list->Selections().SelectRange(6, 14);
+    list->Selections().SelectRange(0, 2);
+    RemoveSelectedRows(*list, items);
+    EXPECT_EQ(items, left.mid(2, 4));
+    run({{Step::Click, 0}, {Step::Click, 3, Shift}});
+    RemoveSelectedRows(*list, items);
+    EXPECT_TRUE(items.isEmpty());
+    EXPECT_EQ(list->RowCount(), 0);
+}
+
+TEST_F(VListBox, SelectNotificationsNameEachRowThatChanged) {
+    configure(*list, Extended);
+    QSignalSpy selected(list.get(), &TVListBox::OnSelect);
+    QSignalSpy deselected(list.get(), &TVListBox::OnDeSelect);
+    run({{Step::Click, 2}, {Step::Click, 4, Shift}});
+    auto rowsOf = [](const QSignalSpy& spy) {
+        std::vector<int> rows;
+        for (const auto& args : spy)
+            rows.push_back(args.at(0).toInt());
+        return rows;
+    };
+    EXPECT_EQ(rowsOf(selected), (std::vector<int>{2, 2, 3, 4}));
+    EXPECT_EQ(rowsOf(deselected), (std::vector<int>{2}));
+}
+
+TEST_F(VListBox, TheWheelScrollsByLinesAndStaysInRange) {
+    list->SetTopRow(50);
+    const QPoint pos = at(55);
+    QWheelEvent down(pos, rows()->mapToGlobal(pos), QPoint(), QPoint(0, -240), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(rows(), &down);
+    EXPECT_EQ(list->TopRow(), 50 + 2 * QApplication::wheelScrollLines());
+    QWheelEvent up(pos, rows()->mapToGlobal(pos), QPoint(), QPoint(0, 120 * 100), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(rows(), &up);
+    EXPECT_EQ(list->TopRow(), 1);
 }
