@@ -34,6 +34,13 @@ QString printable(const char* data, std::size_t size) {
     return QString::fromUtf8(text);
 }
 
+// Reading the system's certificate store is slow (seconds on some machines), so it is done once
+// per process, and only when an extra authority has to be added to it.
+const QList<QSslCertificate>& systemAuthorities() {
+    static const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
+    return certificates;
+}
+
 bool validHeaderName(const std::string& name) {
     if (name.empty())
         return false;
@@ -177,7 +184,7 @@ struct TNNTP::Impl {
                            true, true);
                     return;
                 }
-                conf.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+                conf.setCaCertificates(systemAuthorities() + extra);
             }
             s->setSslConfiguration(conf);
             QObject::connect(s, &QSslSocket::sslErrors, q,
