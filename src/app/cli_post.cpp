@@ -1,8 +1,137 @@
 #include "app/cli.h"
 
-#include <cstdio>
+#include "app/console_prompts.h"
+#include "compose/article.h"
+#include "compose/identity.h"
+#include "model/advanced_storage.h"
+#include "model/project_storage.h"
+#include "platform/file_settings_store.h"
+#include "posting/nntp.h"
+#include "posting/posting_session.h"
+#include "posting/project_plan.h"
 
-int runPost(const std::vector<std::string>&) {
-    std::fputs("kavrin32: this command is not available yet\n", stderr);
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QString>
+#include <QTimer>
+
+#include <malloc.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// The memo is standard output; nothing else of a window exists here.
+class ConsoleObserver : public PostingObserver {
+public:
+    void MemoLine(const QString& line) override {
+        const QByteArray bytes = line.toUtf8();
+        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+        std::fputc('\n', stdout);
+    }
+};
+
+// A Ctrl+C is the Stop button: it is asked about (and answered as --yes says), the transfer in
+// progress is cancelled and the session ends with its normal disconnect.
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void onInterrupt(int) {
+    g_interrupted = 1;
+}
+
+int usage() {
+    std::fputs("usage: kavrin32 --post PROJECT.kv32 [--yes]\n", stderr);
     return 2;
+}
+
+}  // namespace
+
+int runPost(const std::vector<std::string>& args) {
+    std::string file;
+    bool yes = false;
+    for (const auto& a : args) {
+        if (a == "--yes")
+            yes = true;
+        else if (a.starts_with("--") || !file.empty())
+            return usage();
+        else
+            file = a;
+    }
+    if (file.empty())
+        return usage();
+
+    // Article pieces and the socket's buffers are a few hundred KiB each and come and go all the
+    // time. Left to its defaults the allocator hands each one back to the system and the next
+    // one is faulted in page by page, which costs more than encoding and sending the data.
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+
+    std::optional<QCoreApplication> ownApp;
+    static int argc = 1;
+    static char name[] = "kavrin32";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        ownApp.emplace(argc, argv);
+
+    ConsolePrompts prompts(yes);
+    std::unique_ptr<SettingsStore> store = openUserSettings(&prompts);
+    if (!store)
+        return 1;
+    TAdvanced advanced;
+    LoadAdvanced(advanced, *store, prompts);
+    ValueLists lists;
+    LoadValueLists(lists, *store);
+
+    TProject project;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    project.Name = ec ? file : absolute.string();
+    if (!std::filesystem::is_regular_file(project.Name)) {
+        std::fprintf(stderr, "kavrin32: no project file %s\n", file.c_str());
+        return 1;
+    }
+    if (!LoadProjectFromFile(project, *store, prompts))
+        return 1;
+
+    // The run's MIME record comes before any random pick, as in the window.
+    const TMIME mime;
+    const RandomPickLists picks{lists.Subjects, lists.Names, lists.EmailAddresses,
+                                lists.Organizations};
+    ComposeEnvironment env;
+    env.hostName = advanced.HostName;
+    ArticleBuilder builder(project, picks, mime, env, prompts);
+    ProjectPostingPlan plan(project, builder);
+
+    TNNTP nntp;
+    if (const char* ca = std::getenv("KAVRIN32_EXTRA_CA_FILE"))
+        nntp.ExtraCaFile = QString::fromLocal8Bit(ca);
+    TNNTPJob job;
+    ConsoleObserver observer;
+    TPostingSession session(nntp, job, advanced, prompts, observer);
+
+    QTimer interruptPoll;
+    QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
+        if (g_interrupted) {
+            g_interrupted = 0;
+            session.RequestStop();
+        }
+    });
+    interruptPoll.start(100);
+    auto* previous = std::signal(SIGINT, onInterrupt);
+
+    session.Post(project, plan);
+
+    // The session does not wait for the goodbye when no log is kept; a command about to exit
+    // does, briefly, so the server sees a clean QUIT.
+    QElapsedTimer waited;
+    waited.start();
+    while (nntp.State() != nsDisconnected && nntp.State() != nsNone && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    std::signal(SIGINT, previous);
+    std::fflush(stdout);
+    return session.Result().Complete() ? 0 : 1;
 }

@@ -135,6 +135,8 @@ bool TPostingSession::connectToServer() {
     }
     if (m_stopRequested)
         return false;
+    // The end of an earlier connection may have just come in and reset the job.
+    m_job.Value = jobPosting;
     m_ownDisconnect = false;
     m_nntp.RemoteHost = host;
     m_nntp.RemotePort = port;

@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Posting speed, CPU and memory of kavrin32 against Nyuu, one loopback sink, one run."""
+import json
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SIZE = 256 << 20
+RUNS = 3
+HERE = Path(__file__).resolve().parent
+
+
+def time_v(cmd, env=None):
+    """Runs cmd under /usr/bin/time -v; returns (seconds, cpu seconds, peak KiB, exit code)."""
+    p = subprocess.run(["/usr/bin/time", "-v", *cmd], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.PIPE, text=True, env=env)
+    err = p.stderr
+    def field(name):
+        m = re.search(re.escape(name) + r":\s*(\S+)", err)
+        return m.group(1) if m else "0"
+    wall = 0.0
+    for part in field("Elapsed (wall clock) time (h:mm:ss or m:ss)").split(":"):
+        wall = wall * 60 + float(part)
+    cpu = float(field("User time (seconds)")) + float(field("System time (seconds)"))
+    status = int(field("Exit status"))
+    if status != 0:
+        sys.stderr.write(err[-2000:])
+    return wall, cpu, int(field("Maximum resident set size (kbytes)")), status
+
+
+def install_nyuu(folder):
+    """Nyuu in a folder of the build; None (with the reason printed) when it cannot be had."""
+    nyuu = folder / "node_modules" / "nyuu" / "bin" / "nyuu.js"
+    native = folder / "node_modules" / "yencode" / "build" / "Release" / "yencode.node"
+    if nyuu.exists() and native.exists():
+        return nyuu
+    folder.mkdir(parents=True, exist_ok=True)
+    # npm 11 runs install scripts only for packages named here; Nyuu needs its yEnc module.
+    (folder / "package.json").write_text(json.dumps(
+        {"dependencies": {"nyuu": "^0.4.0"}, "allowScripts": {"yencode": True}}))
+    try:
+        for cmd in (["npm", "install", "--no-audit", "--no-fund"], ["npm", "rebuild", "yencode"]):
+            p = subprocess.run(cmd, cwd=folder, capture_output=True, text=True, timeout=600)
+            if p.returncode != 0:
+                print(f"Nyuu could not be installed ({' '.join(cmd)}): {p.stderr.strip()[-300:]}")
+                return None
+    except (OSError, subprocess.TimeoutExpired) as e:
+        print(f"Nyuu could not be installed: {e}")
+        return None
+    if not (nyuu.exists() and native.exists()):
+        print("Nyuu could not be installed: its native yEnc module was not built")
+        return None
+    return nyuu
+
+
+def main():
+    build = Path(sys.argv[1]).resolve()
+    kavrin = build / "src" / "app" / "kavrin32"
+    if not kavrin.exists():
+        print(f"no {kavrin}: build the program first")
+        return 1
+    work = build / "bench-posting"
+    work.mkdir(exist_ok=True)
+    data = work / "attachment.bin"
+    if not data.exists() or data.stat().st_size != SIZE:
+        with open("/dev/urandom", "rb") as src, open(data, "wb") as dst:
+            for _ in range(SIZE >> 20):
+                dst.write(src.read(1 << 20))
+
+    sink = subprocess.Popen([sys.executable, str(HERE / "nntp_sink.py")], stdout=subprocess.PIPE,
+                            text=True)
+    try:
+        port = int(sink.stdout.readline())
+        config = work / "config"
+        config.mkdir(exist_ok=True)
+        (config / "settings.reg").write_text(
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Pellido Software\\Kavrin/32\\Servers\\127.0.0.1]\r\n"
+            f'"Port Number"=dword:{port:08x}\r\n"Number of Newsgroups"=dword:00000000\r\n')
+        project = work / "bench.kv32"
+        project.write_text(
+            "[Kavrin/32]\r\nNewsgroup Server=127.0.0.1\r\n"
+            f"Port Number={port}\r\nSubject=bench\r\nFrom Name=Bench\r\n"
+            "From E-mail Address=bench@example.invalid\r\nCrosspost=1\r\n"
+            "Encoding Method=1\r\nSplit Large Messages=1\r\nSplit Lines=10000\r\n"
+            f"[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n0={data}\r\n")
+        env = dict(os.environ, KAVRIN32_CONFIG_DIR=str(config))
+        ours_cmd = [str(kavrin), "--post", str(project)]
+        nyuu = install_nyuu(build / "nyuu")
+        peer_cmd = None
+        if nyuu:
+            peer_cmd = ["node", str(nyuu), "-h", "127.0.0.1", "-P", str(port), "-n", "1",
+                        "--timeout", "0", "--post-timeout", "0", "-g", "alt.test",
+                        "-f", "Bench <bench@example.invalid>", str(data)]
+        results = {"kavrin32": [], "Nyuu": []}
+        for _ in range(RUNS):
+            results["kavrin32"].append(time_v(ours_cmd, env))
+            if peer_cmd:
+                results["Nyuu"].append(time_v(peer_cmd))
+    finally:
+        sink.terminate()
+        sink.wait()
+
+    mb = SIZE / 1e6
+    print(f"posting {SIZE >> 20} MiB as Base64 in parts of 10 000 lines to a loopback sink, "
+          f"one connection, median of {RUNS}")
+    print(f"{'':10} {'MB/s':>8} {'CPU s/MB':>10} {'peak RSS MiB':>13} {'exit':>5}")
+    summary = {}
+    for name, runs in results.items():
+        if not runs:
+            continue
+        wall = statistics.median(r[0] for r in runs)
+        cpu = statistics.median(r[1] for r in runs)
+        rss = max(r[2] for r in runs) / 1024
+        status = max(r[3] for r in runs)
+        summary[name] = (mb / wall, cpu / mb, rss)
+        print(f"{name:10} {mb / wall:8.1f} {cpu / mb:10.5f} {rss:13.1f} {status:5}")
+    ok = all(r[3] == 0 for r in results["kavrin32"])
+    if "Nyuu" in summary:
+        ours, peer = summary["kavrin32"], summary["Nyuu"]
+        print(f"ratios kavrin32/Nyuu: speed {ours[0] / peer[0]:.2f} (goal >= 1), "
+              f"CPU per MB {ours[1] / peer[1]:.2f} (goal <= 0.5), "
+              f"peak memory {ours[2] / peer[2]:.2f} (goal <= 0.5)")
+    else:
+        print("Nyuu not available: only kavrin32's figures are shown")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,502 @@
+#include "posting/posting_session.h"
+
+#include "support/recording_prompts.h"
+#include "support/scripted_nntp_server.h"
+#include "support/nntp_test_support.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The scripted server answering as a news server that takes articles: banner, MODE READER,
+// 340 to POST, the given replies to the articles in turn, 205 to QUIT.
+void script(ScriptedNntpServer& server, const QList<QByteArray>& articleReplies = {"240 ok"},
+            const QByteArray& banner = "200 scripted ready (posting ok)") {
+    server.banner = banner + "\r\n";
+    server.replies("MODE", {banner + "\r\n"});
+    server.replies("POST", {"340 send it\r\n"});
+    QList<QByteArray> replies;
+    for (const auto& r : articleReplies)
+        replies.push_back(r == ScriptedNntpServer::kClose ? r : r + "\r\n");
+    server.replies(".", replies);
+    server.replies("QUIT", {"205 bye\r\n"});
+}
+
+// Runs the event loop until done() holds, for at most five seconds.
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+std::string dump(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const auto& l : lines)
+        all += l + "\n";
+    return all;
+}
+
+// A body given whole, or one of size bytes made up as it is read.
+class TextBody : public NntpBodySource {
+public:
+    explicit TextBody(std::string text) : m_text(std::move(text)), m_size(m_text.size()) {}
+    explicit TextBody(std::uint64_t size) : m_size(size), m_generated(true) {}
+    std::uint64_t size() const override { return m_size; }
+    bool next(std::string& out) override {
+        if (m_done >= m_size)
+            return false;
+        if (!m_generated) {
+            out += m_text;
+            m_done = m_size;
+            return true;
+        }
+        const std::string line(78, 'x');
+        for (int i = 0; i < 1000 && m_done < m_size; ++i, m_done += 80)
+            out += line + "\r\n";
+        return true;
+    }
+
+private:
+    std::string m_text;
+    std::uint64_t m_size;
+    bool m_generated = false;
+    std::uint64_t m_done = 0;
+};
+
+struct Doc {
+    std::string id;
+    std::uint64_t bigSize = 0;  // 0: a short text body
+};
+
+// Batches of documents; a batch may instead throw the builder's error.
+class FakePlan : public PostingPlan {
+public:
+    std::vector<std::vector<Doc>> Batches;
+    int FailAtBatch = -1;
+    std::string FailText;
+    int BatchCountCalls = 0;
+
+    int BatchCount() override {
+        ++BatchCountCalls;
+        return int(Batches.size());
+    }
+    void ComposeBatch(int batch, const PostingSend& send) override {
+        if (batch == FailAtBatch)
+            throw std::runtime_error(FailText);
+        for (const Doc& d : Batches[std::size_t(batch)]) {
+            PostingDocument doc;
+            doc.From = "Poster <poster@example.invalid>";
+            doc.Newsgroups = "local.test";
+            doc.SentSubject = "subject " + d.id;
+            doc.SentMessageId = "<" + d.id + "@example.invalid>";
+            doc.Headers = {{"From", doc.From},
+                           {"Newsgroups", doc.Newsgroups},
+                           {"Subject", doc.SentSubject},
+                           {"Message-Id", doc.SentMessageId}};
+            doc.Body = d.bigSize ? std::make_unique<TextBody>(d.bigSize)
+                                 : std::make_unique<TextBody>("body of " + d.id + "\r\n");
+            send(doc);
+        }
+    }
+};
+
+// Everything the window would show, in order, as one list of "kind: text" entries.
+class RecordingObserver : public PostingObserver {
+public:
+    std::vector<std::string> Events;
+    std::vector<std::string> Memo;
+    std::vector<int> Progress;
+    std::function<void(const std::string&)> OnMemo;
+
+    void MemoLine(const QString& line) override {
+        Memo.push_back(line.toStdString());
+        if (OnMemo)
+            OnMemo(Memo.back());
+    }
+    void StatusText(const QString& text) override {
+        Events.push_back("status: " + text.toStdString());
+    }
+    void ProgressValue(int value) override { Progress.push_back(value); }
+    void BusyCursor(bool busy) override { Events.push_back(busy ? "busy" : "normal"); }
+    void PostingCommands(bool posting) override {
+        Events.push_back(posting ? "commands: posting" : "commands: idle");
+    }
+};
+
+// Prompts that also note their box among the observer's events, to check the order.
+class OrderedPrompts : public RecordingPrompts {
+public:
+    explicit OrderedPrompts(std::vector<std::string>& events) : m_events(events) {}
+    PromptAnswer show(PromptKind kind, PromptButtons buttons, std::string_view text,
+                      std::string_view caption = {}) override {
+        m_events.push_back("box: " + std::string(text));
+        return RecordingPrompts::show(kind, buttons, text, caption);
+    }
+
+private:
+    std::vector<std::string>& m_events;
+};
+
+bool contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+class PostingSessionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureCoreApplication(); }
+    void SetUp() override {
+        script(server);
+        m_oldCurrent = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir.path().string()));
+        project.Name = "Untitled";
+        project.Server.HostName = "127.0.0.1";
+        project.Server.Port = server.port();
+        nntp.ReplyTimeoutMs = 5000;
+    }
+    void TearDown() override { QDir::setCurrent(m_oldCurrent); }
+
+    TempDir dir;
+    QString m_oldCurrent;
+    ScriptedNntpServer server;
+    TProject project;
+    TNNTP nntp;
+    TNNTPJob job;
+    TAdvanced advanced;
+    RecordingObserver observer;
+    OrderedPrompts prompts{observer.Events};
+    TPostingSession session{nntp, job, advanced, prompts, observer};
+    FakePlan plan;
+};
+
+}  // namespace
+
+TEST_F(PostingSessionTest, ReportsEveryStepOfAPostingAndGivesTheWindowBack) {
+    advanced.SaveLogFile = true;
+    advanced.UseProjectNameAsLogFile = true;
+    plan.Batches = {{{"a1"}}, {{"a2"}}};
+    ASSERT_TRUE(session.Post(project, plan));
+
+    const std::string host = "127.0.0.1";
+    const std::vector<std::string> firstLines = {
+        "Opening log file \"Untitled.txt\"",
+        "Connecting to NNTP server: " + host + "...",
+        "Resolving Host...",
+        "Host Resolved",
+        "Connected to NNTP server: " + host,
+        "Waiting for banner...",
+        "200 scripted ready (posting ok)",
+        "Connection to NNTP server established",
+        "Initiating document transfer for Message ID <a1@example.invalid>",
+        "Subject: subject a1",
+        "From: Poster <poster@example.invalid>",
+        "Newsgroups: local.test",
+        "Sending headers",
+    };
+    ASSERT_GE(observer.Memo.size(), firstLines.size());
+    for (std::size_t i = 0; i < firstLines.size(); ++i)
+        EXPECT_EQ(observer.Memo[i], firstLines[i]) << i;
+    // Some resolver paths skip the lookup step; the lines above hold when it runs.
+    const std::vector<std::string> lastLines = {
+        "Disconnecting from NNTP server: " + host + "...",
+        "Disconnected from NNTP server: " + host,
+        "No connection to NNTP server",
+    };
+    EXPECT_TRUE(std::equal(lastLines.rbegin(), lastLines.rend(), observer.Memo.rbegin()));
+    int posted = 0;
+    for (const auto& line : observer.Memo) {
+        posted += line.starts_with("Message posted (");
+        EXPECT_EQ(line.find("before posting completed"), std::string::npos);
+    }
+    EXPECT_EQ(posted, 2);
+    EXPECT_TRUE(contains(observer.Memo, "Sending message: 132 of 132 bytes (100%)"))
+        << dump(observer.Memo);
+
+    EXPECT_EQ(server.articles.size(), 2u);
+    EXPECT_TRUE(waitFor([&] { return server.commands.back() == "QUIT"; }));
+    EXPECT_TRUE(session.Result().Complete());
+    EXPECT_FALSE(session.Running());
+    EXPECT_EQ(job.Value, jobNothing);
+    EXPECT_EQ(observer.Progress, (std::vector<int>{0, 50, 100, 0}));
+    EXPECT_EQ(observer.Events.front(), "busy");
+    EXPECT_EQ(observer.Events[1], "commands: posting");
+    EXPECT_TRUE(contains(observer.Events, "status: Connecting..."));
+    EXPECT_TRUE(contains(observer.Events, "status: Connected"));
+    EXPECT_TRUE(contains(observer.Events, "status: Disconnecting..."));
+    EXPECT_EQ(observer.Events.back(), "commands: idle");
+    EXPECT_TRUE(prompts.shown().empty());
+
+    // The log has what the memo has, the disconnect line with "..." added, and the end.
+    const std::string log = readFile(dir / "Untitled.txt");
+    EXPECT_NE(log.find("\r\nConnection to NNTP server established\r\n"), std::string::npos);
+    EXPECT_NE(log.find("\r\nDisconnected from NNTP server: 127.0.0.1...\r\n"), std::string::npos);
+    EXPECT_EQ(log.find("Opening log file"), std::string::npos);
+    EXPECT_TRUE(log.ends_with("No connection to NNTP server\r\n\r\n\r\n"));
+    EXPECT_EQ(advanced.LogFile, "LunetLog.txt");
+}
+
+TEST_F(PostingSessionTest, ARefusedOrLostArticleIsAnErrorAndNeverPosted) {
+    struct Case {
+        QList<QByteArray> replies;
+        int posted;
+        std::vector<std::string> boxes;
+        bool serverClosed;
+    } cases[] = {
+        {{"441 437 Article rejected", "240 ok"}, 1, {"441 437 Article rejected"}, false},
+        {{ScriptedNntpServer::kClose}, 0, {}, true},
+    };
+    for (const auto& c : cases) {
+        ScriptedNntpServer s;
+        script(s, c.replies);
+        project.Server.Port = s.port();
+        observer.Memo.clear();
+        prompts.clear();
+        plan.Batches = {{{"r1"}, {"r2"}}};
+        ASSERT_TRUE(session.Post(project, plan));
+        EXPECT_EQ(session.Result().Articles, 2);
+        EXPECT_EQ(session.Result().Posted, c.posted);
+        EXPECT_FALSE(session.Result().Complete());
+        int postedLines = 0;
+        for (const auto& line : observer.Memo)
+            postedLines += line.starts_with("Message posted");
+        EXPECT_EQ(postedLines, c.posted);
+        for (const auto& box : c.boxes)
+            EXPECT_TRUE(contains(prompts.texts(), box)) << box;
+        EXPECT_FALSE(prompts.shown().empty());
+        EXPECT_EQ(contains(observer.Memo, "NNTP server disconnected before posting completed"),
+                  c.serverClosed)
+            << dump(observer.Memo);
+        EXPECT_EQ(observer.Events.back(), "commands: idle");
+    }
+}
+
+TEST_F(PostingSessionTest, StopCancelsTheTransferAndStartsNoFurtherArticle) {
+    struct Case {
+        PromptAnswer answer;
+        int articles;
+        std::size_t received;
+    } cases[] = {{PromptAnswer::Yes, 2, 1}, {PromptAnswer::No, 4, 4}};
+    for (const auto& c : cases) {
+        ScriptedNntpServer s;
+        script(s);
+        project.Server.Port = s.port();
+        observer.Memo.clear();
+        observer.Events.clear();
+        prompts.clear();
+        prompts.answerNext(c.answer);
+        // Stop is pressed while the second article, a large one, is on its way.
+        bool pressed = false;
+        observer.OnMemo = [&](const std::string& line) {
+            if (!pressed && line.starts_with("Sending message:") &&
+                session.Result().Articles == 2) {
+                pressed = true;
+                QTimer::singleShot(0, [&] { session.RequestStop(); });
+            }
+        };
+        plan.Batches = {{{"s1"}, {"s2", 8u << 20}, {"s3"}}, {{"s4"}}};
+        ASSERT_TRUE(session.Post(project, plan));
+        observer.OnMemo = nullptr;
+
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(prompts.texts()[0], "Stop posting?");
+        EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Confirmation);
+        EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
+        EXPECT_EQ(session.Result().Articles, c.articles);
+        EXPECT_EQ(s.articles.size(), c.received);
+        EXPECT_EQ(session.Result().Stopped, c.answer == PromptAnswer::Yes);
+        EXPECT_EQ(contains(observer.Memo, "User cancelled posting..."),
+                  c.answer == PromptAnswer::Yes);
+        if (c.answer == PromptAnswer::Yes) {
+            // The cut-off article never got its end, so the server holds nothing of it.
+            EXPECT_EQ(s.commands.count("POST"), 2);
+            EXPECT_TRUE(contains(observer.Memo, "Transfer aborted"));
+            EXPECT_EQ(prompts.shown().size(), 1u);
+        }
+        for (const auto& line : observer.Memo)
+            EXPECT_EQ(line.find("before posting completed"), std::string::npos) << line;
+        EXPECT_TRUE(contains(observer.Memo, "Disconnecting from NNTP server: 127.0.0.1..."));
+        EXPECT_EQ(observer.Events.back(), "commands: idle");
+        EXPECT_FALSE(session.Running());
+    }
+}
+
+TEST_F(PostingSessionTest, ABuilderErrorEndsThePostingThenShowsAStopBox) {
+    plan.Batches = {{{"e1"}}, {}, {{"e3"}}};
+    plan.FailAtBatch = 1;
+    plan.FailText = "A subject is reqired to post a message";
+    ASSERT_TRUE(session.Post(project, plan));
+    EXPECT_TRUE(
+        waitFor([&] { return !server.commands.isEmpty() && server.commands.back() == "QUIT"; }));
+    EXPECT_EQ(server.articles.size(), 1u);
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_EQ(prompts.shown()[0].caption, kApplicationTitle);
+    EXPECT_EQ(prompts.shown()[0].text, "A subject is reqired to post a message.");
+    // The window is given back first.
+    const auto& events = observer.Events;
+    const auto box =
+        std::find(events.begin(), events.end(), "box: A subject is reqired to post a message.");
+    const auto idle = std::find(events.begin(), events.end(), "commands: idle");
+    EXPECT_LT(idle, box);
+    EXPECT_NE(box, events.end());
+    EXPECT_EQ(session.Result().Error, plan.FailText);
+    EXPECT_FALSE(session.Result().Complete());
+
+    // A text that ends in a full stop gets none added.
+    prompts.clear();
+    plan.FailAtBatch = 0;
+    plan.FailText = "Could not read attachment /tmp/x.";
+    ASSERT_TRUE(session.Post(project, plan));
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{plan.FailText});
+}
+
+TEST_F(PostingSessionTest, AFailedConnectionEndsTheSessionWithNothingBuilt) {
+    advanced.SaveLogFile = true;
+    advanced.UseProjectNameAsLogFile = false;
+    advanced.LogFile = "run.log";
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost);
+    project.Server.Port = closed.serverPort();
+    closed.close();
+    plan.Batches = {{{"c1"}}};
+    ASSERT_TRUE(session.Post(project, plan));
+    EXPECT_FALSE(session.Result().Connected);
+    EXPECT_FALSE(session.Result().Complete());
+    EXPECT_EQ(plan.BatchCountCalls, 0);
+    EXPECT_FALSE(prompts.shown().empty());  // the client's error
+    EXPECT_EQ(observer.Events.back(), "commands: idle");
+    EXPECT_TRUE(contains(observer.Events, "normal"));
+    EXPECT_TRUE(readFile(dir / "run.log").ends_with("\r\n\r\n\r\n"));
+    EXPECT_FALSE(session.Running());
+}
+
+TEST_F(PostingSessionTest, BannerCodeNotTheTextDecidesTheQuestion) {
+    struct Case {
+        const char* banner;
+        bool asked;
+        PromptAnswer answer;
+        std::size_t posted;
+    } cases[] = {
+        {"200 news 2001 ready", false, PromptAnswer::No, 1},
+        {"201 news 2003 ready (no posting)", true, PromptAnswer::No, 0},
+        {"201 news ready (no posting)", true, PromptAnswer::Yes, 1},
+    };
+    for (const auto& c : cases) {
+        ScriptedNntpServer s;
+        script(s, {"240 ok"}, c.banner);
+        project.Server.Port = s.port();
+        observer.Memo.clear();
+        prompts.clear();
+        prompts.setDefaultAnswer(c.answer);
+        plan.Batches = {{{"b1"}}};
+        ASSERT_TRUE(session.Post(project, plan));
+        EXPECT_EQ(s.articles.size(), c.posted) << c.banner << dump(observer.Memo);
+        const std::string question = "127.0.0.1 may not allow posting.  Do you want to continue?";
+        EXPECT_EQ(contains(prompts.texts(), question), c.asked) << c.banner;
+        if (c.asked) {
+            EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
+            EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
+        }
+        for (const auto& line : observer.Memo)
+            EXPECT_EQ(line.find("before posting completed"), std::string::npos) << line;
+        EXPECT_EQ(observer.Events.back(), "commands: idle");
+    }
+}
+
+TEST_F(PostingSessionTest, APasswordNeverShowsInLinesLogsOrBoxes) {
+    advanced.SaveLogFile = true;
+    advanced.UseProjectNameAsLogFile = false;
+    advanced.LogFile = "auth.log";
+    project.Server.UserName = "poster";
+    project.Server.Password = "s3cret-pw";
+    const struct {
+        QByteArray passReply;
+        const char* memo;
+        const char* logged;
+    } cases[] = {
+        {"281 welcome s3cret-pw", "Authenticated", "Authenticated poster"},
+        {"481 password s3cret-pw rejected", "Authentication failed", "Authentication failed"},
+    };
+    for (const auto& c : cases) {
+        ScriptedNntpServer s;
+        script(s);
+        s.replies("AUTHINFO", {"381 password please\r\n", c.passReply + "\r\n"});
+        project.Server.Port = s.port();
+        observer.Memo.clear();
+        prompts.clear();
+        plan.Batches = {{{"p1"}}};
+        ASSERT_TRUE(session.Post(project, plan));
+        EXPECT_TRUE(contains(observer.Memo, c.memo));
+        EXPECT_NE(readFile(dir / "auth.log").find(std::string("\r\n") + c.logged + "\r\n"),
+                  std::string::npos);
+        EXPECT_TRUE(s.commands.contains("AUTHINFO PASS s3cret-pw"));
+    }
+    std::vector<std::string> shown = observer.Memo;
+    for (const auto& t : prompts.texts())
+        shown.push_back(t);
+    shown.push_back(readFile(dir / "auth.log"));
+    for (const auto& text : shown)
+        EXPECT_EQ(text.find("s3cret-pw"), std::string::npos) << text;
+}
+
+TEST_F(PostingSessionTest, NoSecondPostingStartsInsideARunningOne) {
+    bool tried = false;
+    bool started = true;
+    observer.OnMemo = [&](const std::string& line) {
+        if (!tried && line == "Sending headers") {
+            tried = true;
+            FakePlan other;
+            other.Batches = {{{"x1"}}};
+            started = session.Post(project, other);
+        }
+    };
+    plan.Batches = {{{"n1"}}};
+    ASSERT_TRUE(session.Post(project, plan));
+    EXPECT_TRUE(tried);
+    EXPECT_FALSE(started);
+    EXPECT_EQ(server.articles.size(), 1u);
+    EXPECT_EQ(server.connections, 1);
+}
+
+TEST_F(PostingSessionTest, AnOpenConnectionIsReusedOnlyForTheSameServer) {
+    struct Case {
+        bool sameServer;
+    } cases[] = {{true}, {false}};
+    for (const auto& c : cases) {
+        ScriptedNntpServer first;
+        ScriptedNntpServer second;
+        script(first);
+        script(second);
+        nntp.RemoteHost = QStringLiteral("127.0.0.1");
+        nntp.RemotePort = first.port();
+        nntp.Connect(nntp.RemoteHost, nntp.RemotePort);
+        while (nntp.ProtocolState() != prcReady && nntp.State() != nsDisconnected)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ASSERT_EQ(nntp.ProtocolState(), prcReady);
+        observer.Memo.clear();
+        project.Server.Port = c.sameServer ? first.port() : second.port();
+        plan.Batches = {{{c.sameServer ? "u1" : "u2"}}};
+        ASSERT_TRUE(session.Post(project, plan));
+        EXPECT_EQ(first.connections, 1);
+        EXPECT_EQ(first.articles.size(), c.sameServer ? 1u : 0u);
+        EXPECT_EQ(second.articles.size(), c.sameServer ? 0u : 1u);
+        EXPECT_EQ(contains(observer.Memo, "Connecting to NNTP server: 127.0.0.1..."),
+                  !c.sameServer);
+        EXPECT_TRUE(session.Result().Complete());
+    }
+}
