@@ -125,6 +125,43 @@ TEST_F(ExportTest, WritesEveryDocumentInPostingOrder) {
     EXPECT_EQ(crlfLines(readFile(out / "0004.eml"))[2], "Newsgroups: alt.b");
 }
 
+// What readers will do with the documents: uudeview joins the UUEncoded parts, munpack takes
+// the MIME message apart, and both give back the attached file's bytes.
+TEST_F(ExportTest, DecodersGetTheFileBack) {
+    std::string bytes;
+    for (int i = 0; i < 150001; ++i)
+        bytes += static_cast<char>((i * 2654435761u) >> 13);
+    const auto picture = dir / "pic.jpg";
+    writeFile(picture, bytes);
+    const struct {
+        const char* options;
+        const char* decoder;
+        std::size_t documents;
+    } cases[] = {
+        {"Encoding Method=0\r\nCut Here=1\r\nSplit Large Messages=1\r\nSplit Lines=1000\r\n",
+         "uudeview -i -q -p . ../out/*.eml", 4},
+        {"Encoding Method=1\r\n", "munpack -q -C . ../out/0001.eml", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decoder);
+        const auto path = dir / "p.kv32";
+        writeFile(path, std::string("[Kavrin/32]\r\nSubject=S\r\nFrom Name=N\r\nCrosspost=1\r\n") +
+                            c.options + "[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n0=" +
+                            picture.string() + "\r\n");
+        const auto out = dir / "out", decoded = dir / "decoded";
+        std::filesystem::remove_all(out);
+        std::filesystem::remove_all(decoded);
+        std::filesystem::create_directories(decoded);
+        ::testing::internal::CaptureStderr();
+        ASSERT_EQ(runExport({out.string(), path.string()}), 0);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(listDir(out).size(), c.documents);
+        const std::string command = "cd '" + decoded.string() + "' && " + c.decoder + " >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_TRUE(readFile(decoded / "pic.jpg") == bytes);
+    }
+}
+
 TEST_F(ExportTest, ValidationErrorEndsWithStatusOneAndNoDocument) {
     const auto path = project("From Name=N\r\nCrosspost=1\r\n");
     const auto out = dir / "out";
