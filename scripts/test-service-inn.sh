@@ -91,11 +91,11 @@ EOF
 make_certs() {
   local t=$dir/tls
   mkdir -p "$t"
-  openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=Kavrin32 Test CA" \
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 30 -subj "/CN=Kavrin32 Test CA" \
     -keyout "$t/ca.key" -out "$t/ca.pem" -addext "basicConstraints=critical,CA:TRUE" \
     -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
   make_leaf() {  # NAME SAN
-    openssl req -newkey rsa:2048 -nodes -subj "/CN=$1" -keyout "$t/$1.key" -out "$t/$1.csr" \
+    openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=$1" -keyout "$t/$1.key" -out "$t/$1.csr" \
       2>/dev/null
     printf 'subjectAltName=%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' "$2" \
       > "$t/$1.ext"
@@ -162,7 +162,10 @@ start() {
     && listening $port_wrong; then
     return 0
   fi
-  stop >/dev/null 2>&1 || true
+  stop || return 1
+  for p in $port_open $port_auth $port_tls $port_wrong; do
+    if listening "$p"; then echo "INN: port $p is taken by another program" >&2; return 1; fi
+  done
   $sudo rm -rf "$dir"
   mkdir -p "$dir"
   make_certs
@@ -196,21 +199,32 @@ EOF
   echo "INN test server running on 127.0.0.1 (ports $port_open-$port_auth, $port_tls-$port_wrong)"
 }
 
+# PIDs of every INN process of this instance: the ones whose INNCONF points into $dir.
+instance_pids() {
+  local pid
+  for pid in $(pgrep -u news 2>/dev/null || true); do
+    if $sudo cat "/proc/$pid/environ" 2>/dev/null | tr '\0' '\n' | grep -q "^INNCONF=$dir/"; then
+      echo "$pid"
+    fi
+  done
+}
+
 stop() {
   rm -f "$dir/env"
   if [ -f "$dir/etc/inn.conf" ]; then
     as_news "$bin/ctlinnd" -t 5 shutdown "tests done" >/dev/null 2>&1 || true
   fi
-  # nnrpd daemons and the per-connection children outlive innd: end them by their PIDs.
+  # The standalone nnrpd daemons and per-connection children outlive innd: end them by PID.
   local pids
-  pids=$(pgrep -f "^$bin/(innd|nnrpd)" -u news 2>/dev/null || true)
-  for pid in $pids; do
-    if tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -q "^INNCONF=$dir/"; then
-      $sudo kill "$pid" 2>/dev/null || true
-    fi
+  for _ in $(seq 1 30); do
+    pids=$(instance_pids)
+    [ -z "$pids" ] && return 0
+    # shellcheck disable=SC2086
+    $sudo kill $pids 2>/dev/null || true
+    sleep 0.1
   done
-  if [ -f "$dir/run/innd.pid" ]; then $sudo kill "$(cat "$dir/run/innd.pid")" 2>/dev/null || true; fi
-  return 0
+  echo "INN: processes $pids did not end" >&2
+  return 1
 }
 
 case "${1:-}" in
