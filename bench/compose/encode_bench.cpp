@@ -15,8 +15,7 @@
 namespace {
 
 struct StderrPrompts : UserPrompts {
-    PromptAnswer show(PromptKind, PromptButtons, std::string_view text,
-                      std::string_view) override {
+    PromptAnswer show(PromptKind, PromptButtons, std::string_view text, std::string_view) override {
         std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
         return PromptAnswer::Ok;
     }
