@@ -30,6 +30,17 @@ int TCols::HAlign(int i) const {
     return field(i, 3).toInt();
 }
 
+Qt::Alignment TCols::Alignment(int i) const {
+    const int h = HAlign(i);
+    const int v = VAlign(i);
+    return (h == 1   ? Qt::AlignHCenter
+            : h == 2 ? Qt::AlignRight
+                     : Qt::AlignLeft) |
+           (v == 1   ? Qt::AlignVCenter
+            : v == 2 ? Qt::AlignBottom
+                     : Qt::AlignTop);
+}
+
 void TCols::SetWidth(int i, int Width) {
     if (i < 0 || i >= Count())
         return;

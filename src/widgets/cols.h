@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <Qt>
 #include <QStringList>
 
 #include <functional>
@@ -24,6 +25,8 @@ public:
     int Width(int i) const;
     int VAlign(int i) const;
     int HAlign(int i) const;
+    // Both alignments of column i as Qt flags.
+    Qt::Alignment Alignment(int i) const;
     void SetWidth(int i, int Width);
 
 private:

@@ -11,14 +11,6 @@ namespace {
 
 constexpr int BorderGrip = 2;
 
-Qt::Alignment horizontalAlignment(int a) {
-    return a == 1 ? Qt::AlignHCenter : a == 2 ? Qt::AlignRight : Qt::AlignLeft;
-}
-
-Qt::Alignment verticalAlignment(int a) {
-    return a == 0 ? Qt::AlignTop : a == 2 ? Qt::AlignBottom : Qt::AlignVCenter;
-}
-
 }  // namespace
 
 TPSHeader::TPSHeader(TVListBox* owner) : QWidget(owner), m_owner(owner) {
@@ -90,9 +82,10 @@ void TPSHeader::paintEvent(QPaintEvent*) {
         opt.orientation = Qt::Horizontal;
         opt.text = cols.Title(c);
         opt.state |= QStyle::State_Raised | QStyle::State_Horizontal;
-        const Qt::Alignment v =
-            m_owner->HeaderVertAlign() ? verticalAlignment(cols.VAlign(c)) : Qt::AlignVCenter;
-        opt.textAlignment = horizontalAlignment(cols.HAlign(c)) | v;
+        const Qt::Alignment align = cols.Alignment(c);
+        opt.textAlignment =
+            (align & Qt::AlignHorizontal_Mask) |
+            (m_owner->HeaderVertAlign() ? align & Qt::AlignVertical_Mask : Qt::AlignVCenter);
         opt.position = count == 1       ? QStyleOptionHeader::OnlyOneSection
                        : c == 0         ? QStyleOptionHeader::Beginning
                        : c + 1 == count ? QStyleOptionHeader::End

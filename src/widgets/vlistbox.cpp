@@ -21,16 +21,6 @@ namespace {
 
 constexpr int TextMargin = 2;
 
-Qt::Alignment cellAlignment(int valign, int halign) {
-    const Qt::Alignment h = halign == 1   ? Qt::AlignHCenter
-                            : halign == 2 ? Qt::AlignRight
-                                          : Qt::AlignLeft;
-    const Qt::Alignment v = valign == 1   ? Qt::AlignVCenter
-                            : valign == 2 ? Qt::AlignBottom
-                                          : Qt::AlignTop;
-    return h | v;
-}
-
 }  // namespace
 
 TVListBox::TVListBox(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -511,7 +501,7 @@ void TVListBox::paintCell(QPainter& p, int row, int col, const QRect& cell, TOwn
     p.setFont(cellFont);
     p.setPen(textColor);
     p.drawText(area.adjusted(TextMargin, 0, -TextMargin, 0),
-               cellAlignment(m_columns.VAlign(col), halign) | Qt::TextSingleLine, text);
+               m_columns.Alignment(col) | Qt::TextSingleLine, text);
     p.restore();
 }
 

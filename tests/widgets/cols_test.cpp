@@ -34,6 +34,10 @@ TEST(Cols, ReadsAndRewritesTheColumnLines) {
         EXPECT_EQ(cols.HAlign(c.i), c.halign) << c.i;
     }
 
+    EXPECT_EQ(cols.Alignment(2), Qt::AlignHCenter | Qt::AlignBottom);
+    EXPECT_EQ(cols.Alignment(3), Qt::AlignRight | Qt::AlignVCenter);
+    EXPECT_EQ(cols.Alignment(0), Qt::AlignLeft | Qt::AlignTop);
+
     // A line without alignments gets them; titles and alignments are kept.
     cols.SetWidth(1, 80);
     cols.SetWidth(2, 10);
