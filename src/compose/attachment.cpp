@@ -159,7 +159,11 @@ __attribute__((target("avx2"))) char* encodeFullLinesAvx2(bool uu, const unsigne
     return dst;
 }
 
-const bool kHaveAvx2 = __builtin_cpu_supports("avx2");
+// Asked during static initialisation, so the processor facts are filled in first.
+const bool kHaveAvx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 bool g_wideAllowed = true;
 
