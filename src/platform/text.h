@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,13 @@
 std::string decodeText(std::string_view bytes);
 bool isValidUtf8(std::string_view bytes);
 std::string windows1252ToUtf8(std::string_view bytes);
+// Appends one code point (up to U+10FFFF) in UTF-8.
+void appendUtf8(std::string& out, std::uint32_t cp);
+// UTF-16LE as registry exports hold it. Unpaired surrogates and a dangling odd byte become
+// U+FFFD rather than an error.
+std::string utf16leToUtf8(std::string_view bytes);
+// The input must be valid UTF-8.
+std::string utf8ToUtf16le(std::string_view utf8);
 
 // A line list kept in one text value: every line followed by CR LF.
 std::string joinLines(const std::vector<std::string>& lines);

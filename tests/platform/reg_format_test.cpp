@@ -1,5 +1,7 @@
 #include "platform/reg_format.h"
 
+#include "reg_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,15 +25,6 @@ void expectSameTree(const Key& a, const Key& b, const std::string& path = "") {
 
 std::unique_ptr<Key> parseTree(std::string_view bytes) {
     return buildTree(parseRegFile(bytes));
-}
-
-std::string utf16le(std::string_view ascii) {
-    std::string out;
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
 }
 
 const std::string kRoot(kRegistryRoot);
@@ -97,14 +90,10 @@ TEST(RegFormat, EveryValueTypeSurvivesWritingAndReading) {
 TEST(RegFormat, ReadsWhatRegeditWrites) {
     // Version 5 exports are UTF-16LE with a byte order mark and CR LF; expand strings are stored
     // as UTF-16LE bytes. A text value holding a line break is written by regedit as it is.
-    const std::string v5 =
+    const std::string v5 = withRoot(
         "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[" +
-        kRoot +
-        "]\r\n\r\n"
-        "[" +
-        kRoot +
-        "\\Projects\\Last]\r\n"
+        "[ROOT]\r\n\r\n"
+        "[ROOT\\Projects\\Last]\r\n"
         "\"Name\"=\"Untitled\"\r\n"
         "; a comment\r\n"
         "\"Body\"=\"line one\r\nline two\r\n\"\r\n"
@@ -112,21 +101,19 @@ TEST(RegFormat, ReadsWhatRegeditWrites) {
         "\"Log\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,\\\r\n"
         "  00,00\r\n"
         "\"Cut Here\"=hex:01\r\n"
-        "@=\"default\"\r\n";
+        "@=\"default\"\r\n");
     std::string bytes = "\xFF\xFE" + utf16le(v5);
 
     // REGEDIT4 exports are 8-bit text in the Windows code page; expand strings are 8-bit too.
-    const std::string v4 =
+    const std::string v4 = withRoot(
         "REGEDIT4\r\n\r\n"
-        "[" +
-        kRoot +
-        "\\Projects\\Last]\r\n"
+        "[ROOT\\Projects\\Last]\r\n"
         "\"Name\"=\"Caf\xE9 \x80\"\r\n"
         "\"Body\"=\"line one\r\nline two\r\n\"\r\n"
         "\"Port Number\"=dword:00000077\r\n"
         "\"Log\"=hex(2):25,54,45,4d,50,25,00\r\n"
         "\"Cut Here\"=hex:01\r\n"
-        "@=\"default\"\r\n";
+        "@=\"default\"\r\n");
 
     for (const auto& [file, name] : {std::pair{bytes, std::string("Untitled")},
                                      std::pair{v4, std::string("Caf\xC3\xA9 \xE2\x82\xAC")}}) {
@@ -146,12 +133,19 @@ TEST(RegFormat, ReadsWhatRegeditWrites) {
 }
 
 TEST(RegFormat, MergesRepeatedKeysAndNamesWithoutRegardToCase) {
-    for (const char* eol : {"\n", "\r\n"}) {
-        std::string text =
-            std::string("\xEF\xBB\xBF") + "Windows Registry Editor Version 5.00" + eol + "[" +
-            kRoot + "\\Servers\\News.Example.COM]" + eol + "\"User Name\"=\"first\"" + eol +
-            "\"Port\"=dword:1" + eol + "[" + kRoot + "\\SERVERS\\news.example.com]" + eol +
-            "\"user name\"=\"second\"" + eol + "\"Extra\"=\"e\"" + eol + "\"port\"=-" + eol;
+    const std::string lf = withRoot(
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
+        "[ROOT\\Servers\\News.Example.COM]\n"
+        "\"User Name\"=\"first\"\n"
+        "\"Port\"=dword:1\n"
+        "[ROOT\\SERVERS\\news.example.com]\n"
+        "\"user name\"=\"second\"\n"
+        "\"Extra\"=\"e\"\n"
+        "\"port\"=-\n");
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (const std::string& text : {lf, crlf}) {
         auto root = parseTree(text);
         MemorySettingsStore s;
         s.replaceRoot(std::move(root));

@@ -1,22 +1,12 @@
 #include "platform/file_settings_store.h"
 #include "platform/reg_format.h"
 
+#include "reg_fixtures.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const std::string kRoot(kRegistryRoot);
-
-std::string utf16leWithBom(std::string_view ascii) {
-    std::string out = "\xFF\xFE";
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
 
 class RegImport : public ::testing::Test {
 protected:
@@ -38,26 +28,18 @@ protected:
 }  // namespace
 
 TEST_F(RegImport, MergesAWindowsExportIntoTheStore) {
-    const std::string v5 =
+    const std::string v5 = withRoot(
         "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[" +
-        kRoot +
-        "]\r\n\r\n"
-        "[" +
-        kRoot +
-        "\\SERVERS]\r\n\r\n"
-        "[" +
-        kRoot +
-        "\\SERVERS\\News.Example.COM]\r\n"
+        "[ROOT]\r\n\r\n"
+        "[ROOT\\SERVERS]\r\n\r\n"
+        "[ROOT\\SERVERS\\News.Example.COM]\r\n"
         "\"Port Number\"=dword:00000077\r\n"
         "\"Password\"=hex:41,42,43,44,45,46,47,48,49,4a,4b,4c,4d,4e,4f,50,51,\\\r\n"
         "  52,53\r\n\r\n"
-        "[" +
-        kRoot +
-        "\\Advanced]\r\n"
+        "[ROOT\\Advanced]\r\n"
         "\"Log File\"=hex(2):4c,00,6f,00,67,00,00,00\r\n"
-        "\"Host Name\"=\"pc\"\r\n";
-    RegImportResult r = import(utf16leWithBom(v5));
+        "\"Host Name\"=\"pc\"\r\n");
+    RegImportResult r = import("\xFF\xFE" + utf16le(v5));
     EXPECT_TRUE(r.refusedKeys.empty());
     EXPECT_EQ(r.keys, 4u);
     EXPECT_EQ(r.values, 4u);
@@ -75,17 +57,13 @@ TEST_F(RegImport, MergesAWindowsExportIntoTheStore) {
 }
 
 TEST_F(RegImport, TakesEightBitExportsAsWindows1252AndHonoursDeletions) {
-    const std::string v4 =
+    const std::string v4 = withRoot(
         "REGEDIT4\r\n\r\n"
-        "[-" +
-        kRoot +
-        "\\Servers\\OLD.example.com]\r\n\r\n"
-        "[" +
-        kRoot +
-        "\\Projects\\Last]\r\n"
+        "[-ROOT\\Servers\\OLD.example.com]\r\n\r\n"
+        "[ROOT\\Projects\\Last]\r\n"
         "\"Subject\"=-\r\n"
         "\"From Name\"=\"Ren\xE9 \x93quoted\x94\"\r\n"
-        "\"Missing\"=-\r\n";
+        "\"Missing\"=-\r\n");
     RegImportResult r = import(v4);
     EXPECT_TRUE(r.refusedKeys.empty());
     EXPECT_EQ(r.deletedKeys, 1u);
@@ -101,26 +79,20 @@ TEST_F(RegImport, TakesEightBitExportsAsWindows1252AndHonoursDeletions) {
 // Nothing is half-imported: one key outside the program's tree refuses the whole file.
 TEST_F(RegImport, RefusesKeysOutsideTheProgramsTreeAndChangesNothing) {
     const std::string before = readFile(m_file);
-    const std::string text =
+    const std::string text = withRoot(
         "Windows Registry Editor Version 5.00\n\n"
-        "[" +
-        kRoot +
-        "\\Projects\\Last]\n"
+        "[ROOT\\Projects\\Last]\n"
         "\"Subject\"=\"new subject\"\n\n"
-        "[-" +
-        kRoot +
-        "\\Servers]\n\n"
+        "[-ROOT\\Servers]\n\n"
         "[HKEY_CURRENT_USER\\Software\\Pellido Software]\n\n"
         "[-HKEY_LOCAL_MACHINE\\Software\\Pellido Software\\Kavrin/32]\n\n"
-        "[" +
-        kRoot +
-        " Beta\\Projects]\n"
-        "\"Subject\"=\"x\"\n";
+        "[ROOT Beta\\Projects]\n"
+        "\"Subject\"=\"x\"\n");
     RegImportResult r = import(text);
     EXPECT_EQ(r.refusedKeys,
               (std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Pellido Software",
                                         "HKEY_LOCAL_MACHINE\\Software\\Pellido Software\\Kavrin/32",
-                                        kRoot + " Beta\\Projects"}));
+                                        std::string(kRegistryRoot) + " Beta\\Projects"}));
     EXPECT_EQ(readFile(m_file), before);
     EXPECT_EQ(m_store.readString("Projects\\Last", "Subject"), "old subject");
     EXPECT_TRUE(m_store.keyExists("Servers\\old.example.com"));

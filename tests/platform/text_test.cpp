@@ -40,3 +40,27 @@ TEST(TextDecoding, KeepsUtf8AndTakesOtherBytesAsWindows1252) {
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
     EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));
 }
+
+TEST(TextDecoding, ConvertsUtf16LittleEndianBothWays) {
+    struct Case {
+        std::string utf16;
+        std::string utf8;
+    } cases[] = {
+        {std::string("A\0\xE9\0\xAC\x20", 6), "A\xC3\xA9\xE2\x82\xAC"},
+        {std::string("\x3D\xD8\x42\xDE", 4), "\xF0\x9F\x99\x82"},  // a surrogate pair
+        {std::string("\0\0", 2), std::string("\0", 1)},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf16leToUtf8(c.utf16), c.utf8);
+        EXPECT_EQ(utf8ToUtf16le(c.utf8), c.utf16);
+    }
+    // Broken input decodes with replacement characters instead of failing.
+    EXPECT_EQ(utf16leToUtf8(std::string("\x3D\xD8"
+                                        "A\0",
+                                        4)),
+              "\xEF\xBF\xBD"
+              "A");
+    EXPECT_EQ(utf16leToUtf8(std::string("\x42\xDE", 2)), "\xEF\xBF\xBD");
+    EXPECT_EQ(utf16leToUtf8(std::string("A\0B", 3)), "A\xEF\xBF\xBD");
+}
