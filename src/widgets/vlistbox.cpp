@@ -277,33 +277,40 @@ void TVListBox::updateScrollBars() {
     if (m_updatingBars)
         return;
     m_updatingBars = true;
+    // Showing or hiding one bar resizes the rows' area, which can change what the other bar
+    // needs; go again until the area keeps its size.
+    for (int pass = 0; pass < 3; ++pass) {
+        const QSize before = viewport()->size();
 
-    const int span = maxTop() - 1;
-    const bool needV = span > 0;
-    QScrollBar* v = verticalScrollBar();
-    v->setRange(0, needV ? VScrollRange : 0);
-    v->setSingleStep(1);
-    v->setPageStep(
-        needV ? std::clamp(static_cast<int>(double(VScrollRange) * qMax(VisibleRows(), 1) / span),
-                           1, VScrollRange)
-              : 1);
-    v->setEnabled(needV);
-    m_top = std::clamp(m_top, 1, maxTop());
-    v->setValue(positionOfTop(m_top));
-    setVerticalScrollBarPolicy(needV || m_alwaysV ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        const int span = maxTop() - 1;
+        const bool needV = span > 0;
+        QScrollBar* v = verticalScrollBar();
+        v->setRange(0, needV ? VScrollRange : 0);
+        v->setSingleStep(1);
+        const double page = double(VScrollRange) * qMax(VisibleRows(), 1) / qMax(span, 1);
+        v->setPageStep(std::clamp(static_cast<int>(page), 1, VScrollRange));
+        v->setEnabled(needV);
+        m_top = std::clamp(m_top, 1, maxTop());
+        v->setValue(positionOfTop(m_top));
+        setVerticalScrollBarPolicy(needV || m_alwaysV ? Qt::ScrollBarAlwaysOn
+                                                      : Qt::ScrollBarAlwaysOff);
 
-    const int overflow = TotalWidth() - viewport()->width();
-    const bool needH = overflow > 0;
-    QScrollBar* h = horizontalScrollBar();
-    h->setRange(0, qMax(0, overflow));
-    h->setSingleStep(1);
-    h->setPageStep(qMax(1, viewport()->width()));
-    h->setEnabled(needH);
-    m_hOffset = std::clamp(m_hOffset, 0, qMax(0, overflow));
-    h->setValue(m_hOffset);
-    setHorizontalScrollBarPolicy(needH || m_alwaysH ? Qt::ScrollBarAlwaysOn
-                                                    : Qt::ScrollBarAlwaysOff);
+        const int overflow = TotalWidth() - viewport()->width();
+        const bool needH = overflow > 0;
+        QScrollBar* h = horizontalScrollBar();
+        h->setRange(0, qMax(0, overflow));
+        h->setSingleStep(1);
+        h->setPageStep(qMax(1, viewport()->width()));
+        h->setEnabled(needH);
+        m_hOffset = std::clamp(m_hOffset, 0, qMax(0, overflow));
+        h->setValue(m_hOffset);
+        setHorizontalScrollBarPolicy(needH || m_alwaysH ? Qt::ScrollBarAlwaysOn
+                                                        : Qt::ScrollBarAlwaysOff);
+        if (viewport()->size() == before)
+            break;
+    }
     m_updatingBars = false;
+    placeHeader();
 }
 
 void TVListBox::vScrollAction(int action) {
@@ -648,8 +655,8 @@ void TVListBox::keyPressEvent(QKeyEvent* event) {
         SetHeaderSortedIndex(std::clamp(next, 1, qMax(1, m_columns.Count())));
         return;
     }
-    if ((key == Qt::Key_Left || key == Qt::Key_Right) && horizontalScrollBar()->isVisible() &&
-        horizontalScrollBar()->isEnabled()) {
+    // The bar is enabled exactly while the columns are wider than the rows' area.
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) && horizontalScrollBar()->isEnabled()) {
         const int step = ctrl ? viewport()->width() * 9 / 10 : 1;
         SetHOffset(m_hOffset + (key == Qt::Key_Left ? -step : step));
         return;

@@ -723,3 +723,18 @@ TEST_F(VListBox, TheWheelScrollsByLinesAndStaysInRange) {
     QApplication::sendEvent(rows(), &up);
     EXPECT_EQ(list->TopRow(), 1);
 }
+
+TEST_F(VListBox, AHorizontalBarThatTakesARowBringsTheVerticalBarAlong) {
+    setRows(ShownRows);
+    QScrollBar* vbar = list->verticalScrollBar();
+    ASSERT_FALSE(vbar->isVisible());
+    list->Columns().SetColumns({QStringLiteral("Group;400;0;0"), QStringLiteral("Posts;60;0;0")});
+    ASSERT_TRUE(list->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(list->VisibleRows(), ShownRows - 1);
+    EXPECT_TRUE(vbar->isVisible());
+    EXPECT_TRUE(vbar->isEnabled());
+    clickAt(rows(), at(0));
+    pressKey(list.get(), Qt::Key_End);
+    EXPECT_FALSE(list->RowRect(ShownRows - 1).isEmpty());
+    EXPECT_EQ(list->TopRow(), 2);
+}
