@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QTimeZone>
 
 namespace {
@@ -396,6 +398,17 @@ TEST_F(NntpClientTest, ConnectFailuresEndDisconnected) {
     silent.nntp.ReplyTimeoutMs = 300;
     EXPECT_FALSE(silent.connectTo(kLoopback, server->port()));
     EXPECT_EQ(silent.errors, std::vector<int>{nerTimeout});
+
+    // A TLS handshake the server never answers runs into the connect time limit, and the
+    // connection is not used in plain text meanwhile.
+    QTcpServer mute;
+    ASSERT_TRUE(mute.listen(QHostAddress::LocalHost));
+    TestClient tls;
+    tls.nntp.Security = NntpSecurity::TlsOnConnect;
+    tls.nntp.ConnectTimeoutMs = 300;
+    EXPECT_FALSE(tls.connectTo(kLoopback, mute.serverPort()));
+    EXPECT_EQ(tls.errors, std::vector<int>{nerTimeout});
+    EXPECT_FALSE(tls.has("state 4"));
 }
 
 TEST_F(NntpClientTest, AServerClosingAnIdleConnectionIsNoError) {
@@ -408,6 +421,23 @@ TEST_F(NntpClientTest, AServerClosingAnIdleConnectionIsNoError) {
     // The next article fails through the error event.
     EXPECT_FALSE(client.post(simpleHeaders(), "late\r\n"));
     EXPECT_EQ(client.errors, std::vector<int>{nerNotReady});
+}
+
+TEST_F(NntpClientTest, ServersWithoutTlsAreRefusedNotUsedInPlainText) {
+    // STARTTLS refused: nothing more is said in plain text.
+    server->replies("STARTTLS", {"502 not here\r\n"});
+    TestClient starttls;
+    starttls.nntp.Security = NntpSecurity::StartTls;
+    EXPECT_FALSE(starttls.connectTo(kLoopback, server->port()));
+    EXPECT_EQ(starttls.errors, std::vector<int>{nerTls});
+    EXPECT_EQ(server->commands, QList<QByteArray>{"STARTTLS"});
+
+    // TLS on connect to a plain-text server: the handshake fails.
+    TestClient onConnect;
+    onConnect.nntp.Security = NntpSecurity::TlsOnConnect;
+    EXPECT_FALSE(onConnect.connectTo(kLoopback, server->port()));
+    EXPECT_EQ(onConnect.errors, std::vector<int>{nerTls});
+    EXPECT_FALSE(onConnect.has("protocol 1"));
 }
 
 }  // namespace
