@@ -2,7 +2,9 @@
 
 #include "support/gui_test.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -583,6 +585,26 @@ TEST_F(VListBox, DraggingAHeaderBorderSizesTheColumn) {
         drag(header, QPoint(140, 10), QPoint(20, 10));
         EXPECT_EQ(list->Columns().Width(2), 0) << immediate;
     }
+}
+
+TEST_F(VListBox, TheSplitCursorShowsOnlyWhereAColumnCanBeSized) {
+    list->Columns().SetColumns({QStringLiteral("Group;100;0;0"), QStringLiteral("Date;60;0;0")});
+    QWidget* header = findControl<QWidget>(list.get(), QStringLiteral("header"));
+    auto hover = [&](int x) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, 10), header->mapToGlobal(QPointF(x, 10)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &move);
+        return header->cursor().shape();
+    };
+    EXPECT_EQ(hover(98), Qt::SplitHCursor);
+    EXPECT_EQ(hover(102), Qt::SplitHCursor);
+    EXPECT_EQ(hover(50), Qt::ArrowCursor);
+    EXPECT_EQ(hover(160), Qt::ArrowCursor);  // the last column has no border to drag
+
+    list->SetHeaderAllowSizing(false);
+    EXPECT_EQ(hover(100), Qt::ArrowCursor);
+    drag(header, QPoint(100, 10), QPoint(140, 10));
+    EXPECT_EQ(list->Columns().Width(0), 100);
 }
 
 TEST_F(VListBox, ColumnsWiderThanTheViewScrollSideways) {
