@@ -209,6 +209,11 @@ void TVListBox::SetHeaderFrame(TFaceStyle Value) {
     m_headerWidget->update();
 }
 
+void TVListBox::SetBorderStyle(TBorderStyle Value) {
+    m_borderStyle = Value;
+    setFrameStyle(Value == bsNone ? QFrame::NoFrame : QFrame::StyledPanel | QFrame::Sunken);
+}
+
 void TVListBox::SetOwnerDraw(bool Value) {
     m_ownerDraw = Value;
     viewport()->update();

@@ -22,6 +22,7 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TOwnerDrawState)
 
 enum TDragMode { dmManual, dmAutomatic };
 enum TFaceStyle { fsWin95, fsWin31, fsSpeedButton, fsSingleBevel };
+enum TBorderStyle { bsNone, bsSingle };
 
 // A list that stores no text: it knows how many rows it has and which are selected, and asks
 // its owner for the text of every cell it paints (OnGetItem). Painting and scrolling cost what
@@ -109,6 +110,8 @@ public:
     void SetOwnerDraw(bool Value);
     bool VScrollTrack() const { return m_vScrollTrack; }
     void SetVScrollTrack(bool Value) { m_vScrollTrack = Value; }
+    TBorderStyle BorderStyle() const { return m_borderStyle; }
+    void SetBorderStyle(TBorderStyle Value);
     TDragMode DragMode() const { return m_dragMode; }
     void SetDragMode(TDragMode Value) { m_dragMode = Value; }
 
@@ -198,6 +201,7 @@ private:
     bool m_changeColsImmediate = false;
     bool m_ownerDraw = false;
     bool m_vScrollTrack = false;
+    TBorderStyle m_borderStyle = bsSingle;
     TDragMode m_dragMode = dmManual;
 
     // Mouse state between press and release.
