@@ -118,7 +118,11 @@ std::string readWholeFile(const std::filesystem::path& path, bool& missing) {
 ProfileFile::ProfileFile(std::filesystem::path path) : m_path(std::move(path)) {
     m_sections.emplace_back();  // lines before the first header
     bool missing = false;
-    std::string text = decodeText(readWholeFile(m_path, missing));
+    std::string bytes = readWholeFile(m_path, missing);
+    // Windows reads profile files saved as "Unicode" (UTF-16LE with its byte order mark) too.
+    std::string text = bytes.starts_with("\xFF\xFE")
+                           ? utf16leToUtf8(std::string_view(bytes).substr(2))
+                           : decodeText(bytes);
     for (std::string& line : splitLines(text)) {
         if (auto name = headerName(line)) {
             Section s;

@@ -10,9 +10,10 @@
 // A Windows profile (INI) file: "[Section]" header lines and "Key=Value" lines. Sections and
 // keys match without regard to letter case; values are trimmed of blanks when read; lines the
 // program does not write (comments, unknown keys and sections) are kept as they stand. The file
-// is read as UTF-8, falling back to Windows-1252, with LF or CR LF line ends and an optional byte
-// order mark, and written as UTF-8 with CR LF line ends in one atomic step. Of a key given twice
-// in a section, or a section given twice, the first counts, as on Windows. Reading never writes.
+// is read as UTF-8, falling back to Windows-1252, or as UTF-16LE after its byte order mark, with
+// LF or CR LF line ends, and written as UTF-8 with CR LF line ends in one atomic step. Of a key
+// given twice in a section, or a section given twice, the first counts, as on Windows. Reading
+// never writes.
 class ProfileFile {
 public:
     // Reads the file. A missing file is an empty profile; a file that exists but cannot be read,

@@ -48,6 +48,8 @@ TEST(ProfileFileRead, FollowsWindowsLookupRules) {
         {"key of another section", "[A]\nk=v\n[B]\n", "B", "k", nullptr},
         {"Windows-1252 text", "[A]\nk=caf\xE9\n", "A", "k", "caf\xC3\xA9"},
         {"UTF-8 text", "[A]\nk=caf\xC3\xA9\n", "A", "k", "caf\xC3\xA9"},
+        {"UTF-16LE with its mark", std::string("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xE9\0", 18), "A",
+         "k", "\xC3\xA9"},
     };
     TempDir dir;
     for (const auto& c : cases) {
