@@ -37,9 +37,12 @@ struct PostRun {
 // Runs the program as a user would, with its own settings folder. onLine sees each memo line
 // as it comes.
 PostRun runPost(const fs::path& config, const fs::path& project, bool yes,
-                const std::function<void(QProcess&, const std::string&)>& onLine = {}) {
+                const std::function<void(QProcess&, const std::string&)>& onLine = {},
+                const QString& extraCaFile = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!extraCaFile.isEmpty())
+        env.insert(QStringLiteral("KAVRIN32_EXTRA_CA_FILE"), extraCaFile);
     env.insert(QStringLiteral("KAVRIN32_CONFIG_DIR"), QString::fromStdString(config.string()));
     env.remove(QStringLiteral("XDG_CONFIG_HOME"));
     process.setProcessEnvironment(env);
@@ -303,4 +306,25 @@ TEST_F(PostingInnTest, InterruptingStopsTheTransferAndTheServerKeepsNothingOfIt)
     EXPECT_NE(run.err.find("Stop posting? [Yes]"), std::string::npos) << run.err;
     ASSERT_EQ(run.messageIds.size(), 1u);
     EXPECT_EQ(fetchArticle(inn->host, inn->port, run.messageIds[0]), std::nullopt);
+}
+
+TEST_F(PostingInnTest, PostsOverTlsAsTheServerRecordSaysAndRefusesAnotherHostsCertificate) {
+    const struct {
+        int port;
+        int exitCode;
+    } cases[] = {{inn->tlsPort, 0}, {inn->wrongHostPort, 1}};
+    for (const auto& c : cases) {
+        project.Server.Port = c.port;
+        project.Server.Security = kSecurityTlsOnConnect;
+        save();
+        const PostRun run = runPost(dir.path(), project.Name, false, {}, inn->caFile);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+        if (c.exitCode == 0) {
+            ASSERT_EQ(run.messageIds.size(), 1u) << run.out;
+            EXPECT_TRUE(fetchArticle(inn->host, inn->port, run.messageIds[0]).has_value());
+        } else {
+            EXPECT_TRUE(run.messageIds.empty()) << run.out;
+            EXPECT_NE(run.err.find("kavrin32: error: "), std::string::npos);
+        }
+    }
 }
