@@ -8,7 +8,7 @@ set -euo pipefail
 build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 encoder=$build/bench/compose/compose_encode_bench
 kavrin=$build/src/app/kavrin32
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 mib=${SIZE_MIB:-256}
 for tool in "$encoder" "$kavrin" /usr/bin/time base64 uuencode; do
   command -v "$tool" >/dev/null || { echo "missing $tool (make deps-bench, a Release build)" >&2; exit 1; }
@@ -19,11 +19,11 @@ trap 'rm -rf "$work"' EXIT
 head -c "${mib}M" /dev/urandom >"$work/data.bin"
 cat "$work/data.bin" >/dev/null
 
-# Best CPU seconds of $runs runs of a command.
+# Best CPU seconds of $runs runs of a command (bash's own timing: milliseconds).
 cpu() {
-  local best=""
+  local best="" TIMEFORMAT='%3U %3S'
   for _ in $(seq "$runs"); do
-    /usr/bin/time -f "%U %S" -o "$work/t" "$@" >/dev/null
+    { time "$@" >/dev/null; } 2>"$work/t"
     best=$(awk -v b="$best" '{ s = $1 + $2; if (b == "" || s < b) b = s; print b }' "$work/t")
   done
   echo "$best"
