@@ -5,6 +5,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -41,6 +42,7 @@ public:
     }
 
     bool operator()(std::string_view a, std::string_view b) const { return compare(a, b) < 0; }
+    bool plain() const { return m_plain; }
 
     int compare(std::string_view a, std::string_view b) const {
         const int c = m_plain ? foldCompare(a, b) : collate(a, b);
@@ -93,6 +95,55 @@ private:
     QCollator m_collator;
 };
 
+// Sorts ASCII names in the C locale by their case-folded bytes, eight bytes at a time: each
+// name carries the next eight folded bytes as one big-endian number, the names are sorted by
+// that number, and each run that ties is sorted again on the following eight. Compared with
+// sorting by string comparisons this reads each byte about once and keeps the work in one
+// array, which matters for group names: long runs of them share their first dozen bytes
+// ("alt.binaries."). Gives exactly the order of NameOrder there. A name must hold no NUL,
+// which stands for "ended" (so shorter names come first).
+struct Keyed {
+    std::uint64_t key;
+    std::string_view name;
+};
+
+std::uint64_t foldedKey(std::string_view s, std::size_t d) {
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const std::size_t at = d + i;
+        key = (key << 8) | (at < s.size() ? foldAscii(static_cast<unsigned char>(s[at])) : 0u);
+    }
+    return key;
+}
+
+void foldedSort(Keyed* a, std::size_t n, std::size_t d) {
+    for (std::size_t i = 0; i < n; ++i)
+        a[i].key = foldedKey(a[i].name, d);
+    std::sort(a, a + n, [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
+    for (std::size_t i = 0; i < n;) {
+        std::size_t j = i + 1;
+        while (j < n && a[j].key == a[i].key)
+            ++j;
+        if (j - i > 1) {
+            if ((a[i].key & 0xFF) != 0) {
+                foldedSort(a + i, j - i, d + 8);
+            } else {
+                // Names equal but for letter case: by their bytes.
+                std::sort(a + i, a + j,
+                          [](const Keyed& x, const Keyed& y) { return x.name < y.name; });
+            }
+        }
+        i = j;
+    }
+}
+
+bool isFoldable(std::string_view s) {
+    for (char c : s)
+        if (c == '\0' || (static_cast<unsigned char>(c) & 0x80))
+            return false;
+    return true;
+}
+
 bool refusedHostChar(unsigned char c) {
     return c <= 32 || c == 127 || c == '/' || c == '\\';
 }
@@ -135,6 +186,14 @@ void TNewsgroupList::append(std::string_view name) {
     m_freeSize -= name.size();
 }
 
+void TNewsgroupList::appendViews(std::vector<std::string_view>&& names) {
+    if (m_names.empty())
+        m_names = std::move(names);
+    else
+        m_names.insert(m_names.end(), names.begin(), names.end());
+    names = {};
+}
+
 void TNewsgroupList::adopt(QByteArray buffer) {
     m_buffers.push_back(std::move(buffer));
 }
@@ -155,11 +214,24 @@ void TNewsgroupList::sort(const QLocale& locale, std::size_t sortedPrefix) {
     const NameOrder order(locale);
     const auto begin = m_names.begin();
     const auto mid = begin + static_cast<std::ptrdiff_t>(std::min(sortedPrefix, m_names.size()));
+    auto sortRange = [&](std::vector<std::string_view>::iterator from) {
+        if (order.plain() && std::all_of(from, m_names.end(), isFoldable)) {
+            std::vector<Keyed> keyed;
+            keyed.reserve(static_cast<std::size_t>(m_names.end() - from));
+            for (auto it = from; it != m_names.end(); ++it)
+                keyed.push_back({0, *it});
+            foldedSort(keyed.data(), keyed.size(), 0);
+            for (const Keyed& k : keyed)
+                *from++ = k.name;
+        } else {
+            std::sort(from, m_names.end(), order);
+        }
+    };
     if (mid != begin && std::is_sorted(begin, mid, order)) {
-        std::sort(mid, m_names.end(), order);
+        sortRange(mid);
         std::inplace_merge(begin, mid, m_names.end(), order);
-    } else {
-        std::sort(begin, m_names.end(), order);
+    } else if (begin != m_names.end()) {
+        sortRange(begin);
     }
 }
 

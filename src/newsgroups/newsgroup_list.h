@@ -37,6 +37,8 @@ public:
     void adopt(QByteArray buffer);
     // Appends a view into a buffer the list has adopted.
     void appendView(std::string_view name) { m_names.push_back(name); }
+    // The same for many names at once; an empty list takes the vector over without copying.
+    void appendViews(std::vector<std::string_view>&& names);
     void reserve(std::size_t n) { m_names.reserve(n); }
     void removeAt(std::size_t i);
     void clear();

@@ -6,6 +6,7 @@
 #include <QTime>
 
 #include <cmath>
+#include <cstring>
 #include <unordered_set>
 
 namespace {
@@ -297,10 +298,16 @@ void TNewsgroupRetrieval::beginParse() {
     m_count = m_retrievalJob == jobNewNewsgroups ? m_list.size() : 0;
     m_observer.statusChanged(0, kStatusParsing);
     showCount(m_count);
-    m_parser.emplace(
-        std::string_view(m_buffer.constData(), static_cast<std::size_t>(m_buffer.size())), true);
+    // The names are gathered at the front of the reply itself as it is parsed (each is written
+    // over bytes the parser has passed), so the reply's other fields can be given back after
+    // the parse without a second buffer.
+    m_names = m_buffer.data();
+    m_namesSize = 0;
+    m_parser.emplace(std::string_view(m_names, static_cast<std::size_t>(m_buffer.size())), true);
     m_lastLine = 0;
     m_taken.clear();
+    // One name a line: room for them all up front, so the list never grows by copying itself.
+    m_taken.reserve(static_cast<std::size_t>(m_buffer.count('\n')) + 1);
     m_slice.start();
 }
 
@@ -319,7 +326,10 @@ void TNewsgroupRetrieval::parseSlice() {
         // The first field of each line is the group's name; the article numbers and flags
         // after it stand on the same line and are passed over, as is the closing ".".
         if (parser.Line != m_lastLine && parser.Token != ".") {
-            m_taken.push_back(parser.Token);
+            char* name = m_names + m_namesSize;
+            std::memmove(name, parser.Token.data(), parser.Token.size());
+            m_namesSize += parser.Token.size();
+            m_taken.emplace_back(name, parser.Token.size());
             m_lastLine = parser.Line;
             if (++m_count % 100 == 0) {
                 showCount(m_count);
@@ -333,6 +343,14 @@ void TNewsgroupRetrieval::parseSlice() {
         parser.NextToken();
     }
     m_parser.reset();
+    m_buffer.truncate(static_cast<qsizetype>(m_namesSize));
+    m_buffer.squeeze();
+    if (m_buffer.constData() != m_names) {
+        const char* base = m_buffer.constData();
+        for (std::string_view& name : m_taken)
+            name = std::string_view(base + (name.data() - m_names), name.size());
+    }
+    m_names = nullptr;
     showCount(m_count);
     m_observer.statusChanged(0, kStatusSorting);
     m_phase = Phase::Sorting;
@@ -354,9 +372,7 @@ void TNewsgroupRetrieval::sortAndStore() {
             if (added.erase(name))
                 fresh.append(name);
     } else {
-        fresh.reserve(m_taken.size());
-        for (std::string_view name : m_taken)
-            fresh.appendView(name);
+        fresh.appendViews(std::move(m_taken));
         fresh.adopt(m_buffer);  // the names are views into the reply: keep it, do not copy
     }
     m_taken = {};

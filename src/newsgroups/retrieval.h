@@ -155,9 +155,11 @@ private:
 
     QByteArray m_buffer;  // the reply as it arrives
     // The parse in progress: the parser walks the reply, the names taken so far are views into
-    // it.
+    // its front.
     std::optional<TParser> m_parser;
     std::vector<std::string_view> m_taken;
+    char* m_names = nullptr;  // where the names gathered so far begin: the reply's start
+    std::size_t m_namesSize = 0;
     std::int32_t m_lastLine = 0;
     std::size_t m_count = 0;
     QTimer m_slice;

@@ -1,0 +1,437 @@
+#include "newsgroups/retrieval.h"
+
+#include "list_server.h"
+#include "support/recording_prompts.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "retrieval_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
+    (void)app;
+}
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+class Observer : public TRetrievalObserver {
+public:
+    void statusChanged(int panel, const QString& text) override {
+        (panel == 0 ? status : counts).push_back(text.toStdString());
+    }
+    void busyChanged(bool b) override {
+        busy.push_back(b);
+        if (!b)
+            ++ended;
+    }
+    void buttonsChanged(const TRetrievalButtons& b) override { buttons = b; }
+    void retrievalCompleted() override {
+        ++completed;
+        if (onCompleted)
+            onCompleted();
+    }
+
+    std::vector<std::string> status, counts;
+    std::vector<bool> busy;
+    TRetrievalButtons buttons{true, true, true};
+    int ended = 0;
+    int completed = 0;
+    std::function<void()> onCompleted;
+};
+
+Names namesOf(const TNewsgroupList& list) {
+    return Names(list.names().begin(), list.names().end());
+}
+
+bool contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+// One LIST line per name, in the order given.
+QByteArray listLines(const Names& names) {
+    QByteArray out;
+    for (const std::string& n : names)
+        out += QByteArray::fromStdString(n) + " 0000000010 0000000001 y\r\n";
+    return out;
+}
+
+// Sockets need the application object before they are made.
+struct WithApp {
+    WithApp() { ensureApp(); }
+};
+
+class RetrievalTest : public ::testing::Test, private WithApp {
+protected:
+    RetrievalTest() {
+        record.HostName = "127.0.0.1";
+        record.Port = server.port();
+        policy.saveRecord = [this](const TServer& r) { saved.push_back(r); };
+    }
+
+    TNewsgroupRetrieval& engine() {
+        if (!m_engine)
+            m_engine = std::make_unique<TNewsgroupRetrieval>(nntp, job, record, list, observer,
+                                                             prompts, policy, data.path());
+        return *m_engine;
+    }
+    void destroyEngine() { m_engine.reset(); }
+
+    // Runs Get (or Update) to its end.
+    void run(bool update = false) {
+        const int before = observer.ended;
+        update ? engine().updateNewsgroups() : engine().getNewsgroups();
+        ASSERT_TRUE(waitFor([&] { return observer.ended > before; }));
+        ASSERT_TRUE(waitFor([&] {
+            return nntp.State() == nsDisconnected || nntp.State() == nsNone ||
+                   nntp.ProtocolState() == prcReady;
+        }));
+    }
+
+    std::filesystem::path file() const { return data / "127.0.0.1.txt"; }
+
+    // A stored list, file and record as an earlier fetch left them.
+    void storeOldList(const Names& names) {
+        std::string text;
+        for (const std::string& n : names)
+            text += n + "\r\n";
+        writeFile(file(), text);
+        ASSERT_TRUE(loadNewsgroupList(file(), list));
+        record.NumberOfNewsgroups = static_cast<int>(names.size());
+        record.LastUpdated = 46000.5;
+    }
+
+    TempDir data;
+    ListServer server;
+    TServer record;
+    TNewsgroupList list;
+    TNNTP nntp;
+    TNNTPJob job;
+    RecordingPrompts prompts;
+    Observer observer;
+    TRetrievalPolicy policy;
+    std::vector<TServer> saved;
+
+private:
+    std::unique_ptr<TNewsgroupRetrieval> m_engine;
+};
+
+TEST_F(RetrievalTest, GetTakesTheFirstFieldOfEveryLine) {
+    struct Case {
+        const char* what;
+        QByteArray reply;
+        Names expected;
+    };
+    const std::vector<Case> cases = {
+        {"LIST lines, sorted without regard to case",
+         "215 list\r\nzeta.b 10 1 y\r\nAlt.test 5 1 m\r\nalt.atheism 0 1 n\r\n.\r\n",
+         {"alt.atheism", "Alt.test", "zeta.b"}},
+        {"names that begin with digits are taken whole",
+         "215 list\r\n3dfx.products 10 1 y\r\n0.test 5 1 y\r\n42 1 1 y\r\n.\r\n",
+         {"0.test", "3dfx.products", "42"}},
+        {"blank lines and lines of blanks contribute nothing",
+         "215 list\r\n\r\na.one 1 1 y\r\n   \r\n\r\na.two 2 1 y\r\n\r\n.\r\n",
+         {"a.one", "a.two"}},
+        {"lines ended by a lone CR",
+         "215 list\r\na.one 1 1 y\ra.two 2 1 y\r\ra.three 3 1 y\r\n.\r\n",
+         {"a.one", "a.three", "a.two"}},
+        {"lines ended by LF only, tabs between fields",
+         "215 list\nb.two\t2\t1\ty\na.one 1 1 y\n.\n",
+         {"a.one", "b.two"}},
+        {"an empty list", "215 list\r\n.\r\n", {}},
+    };
+    for (const Case& c : cases) {
+        server.listReply = c.reply;
+        saved.clear();
+        ASSERT_NO_FATAL_FAILURE(run()) << c.what;
+        EXPECT_EQ(namesOf(list), c.expected) << c.what;
+        std::string content;
+        for (const std::string& n : c.expected)
+            content += n + "\r\n";
+        EXPECT_EQ(readFile(file()), content) << c.what;
+        EXPECT_EQ(record.NumberOfNewsgroups, static_cast<int>(c.expected.size())) << c.what;
+        ASSERT_EQ(saved.size(), 1u) << c.what;
+        EXPECT_EQ(saved[0].NumberOfNewsgroups, record.NumberOfNewsgroups);
+        EXPECT_TRUE(prompts.shown().empty()) << c.what;
+    }
+    EXPECT_EQ(observer.completed, static_cast<int>(cases.size()));
+    EXPECT_LT(std::fabs(record.LastUpdated - toRecordDateTime(QDateTime::currentDateTime())),
+              1.0 / 24 / 60);
+    EXPECT_EQ(server.commands.count("LIST"), static_cast<int>(cases.size()));
+    // Each fetch connected, said goodbye and left the job free.
+    EXPECT_EQ(server.commands.count("QUIT"), static_cast<int>(cases.size()));
+    EXPECT_EQ(job.Value, jobNothing);
+}
+
+TEST_F(RetrievalTest, TheDialogSeesStatusTextsCursorAndButtons) {
+    server.listReply = "215 list\r\n" + listLines({"b", "a"}) + ".\r\n";
+    engine().getNewsgroups();
+    EXPECT_EQ(observer.busy, (std::vector<bool>{true}));
+    EXPECT_EQ(observer.buttons, TRetrievalButtons{});
+    EXPECT_TRUE(engine().running());
+    ASSERT_TRUE(waitFor([&] { return observer.ended == 1; }));
+    ASSERT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
+    EXPECT_EQ(observer.busy, (std::vector<bool>{true, false}));
+    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, true, true}));
+    const std::vector<std::string> expected = {
+        "Connecting...", "Resolving Host",           "Host Resolved",
+        "Connected",     "Retrieving newsgroups...", "Parsing newsgroups...",
+        "Sorting...",    "Disconnecting...",         ""};
+    EXPECT_EQ(observer.status, expected);
+    EXPECT_TRUE(contains(observer.counts, " 2 newsgroups      "));
+    EXPECT_EQ(observer.counts.back(), "");
+    EXPECT_TRUE(std::any_of(observer.counts.begin(), observer.counts.end(),
+                            [](const std::string& s) { return s.ends_with(" bytes read      "); }));
+
+    // The dialog's own rule for Get, and Update only once a list was fetched.
+    policy.getAllowed = [] { return false; };
+    TServer fresh;
+    record = fresh;
+    EXPECT_EQ(engine().idleButtons(), (TRetrievalButtons{true, false, true}));
+}
+
+TEST_F(RetrievalTest, UpdateAddsOnlyGroupsNotYetInTheList) {
+    storeOldList({"a.one", "c.three"});
+    const double since = record.LastUpdated;
+    server.newGroupsReply =
+        "231 new groups\r\n" + listLines({"c.three", "b.two", "b.two", "0day.new"}) + ".\r\n";
+    ASSERT_NO_FATAL_FAILURE(run(true));
+    EXPECT_EQ(namesOf(list), (Names{"0day.new", "a.one", "b.two", "c.three"}));
+    EXPECT_EQ(readFile(file()), "0day.new\r\na.one\r\nb.two\r\nc.three\r\n");
+    EXPECT_EQ(record.NumberOfNewsgroups, 4);
+    EXPECT_GT(record.LastUpdated, since);
+    const QByteArray when =
+        fromRecordDateTime(since).toUTC().toString(QStringLiteral("yyyyMMdd HHmmss")).toLatin1();
+    EXPECT_TRUE(server.commands.contains("NEWGROUPS " + when + " GMT"));
+    EXPECT_TRUE(contains(observer.status, "Retrieving new newsgroups..."));
+
+    // No new groups: the time moves on, the list and count stay.
+    server.newGroupsReply = "231 new groups\r\n.\r\n";
+    record.NumberOfNewsgroups = 99;  // a count that drifted is put right
+    ASSERT_NO_FATAL_FAILURE(run(true));
+    EXPECT_EQ(list.size(), 4u);
+    EXPECT_EQ(record.NumberOfNewsgroups, 4);
+    EXPECT_EQ(saved.size(), 2u);
+}
+
+TEST_F(RetrievalTest, UpdateWithoutAListFileFetchesTheWholeList) {
+    record.LastUpdated = 46000.5;
+    record.NumberOfNewsgroups = 7;
+    server.listReply = "215 list\r\n" + listLines({"x.y"}) + ".\r\n";
+    ASSERT_NO_FATAL_FAILURE(run(true));
+    EXPECT_TRUE(server.commands.contains("LIST"));
+    EXPECT_FALSE(std::any_of(server.commands.begin(), server.commands.end(),
+                             [](const QByteArray& c) { return c.startsWith("NEWGROUPS"); }));
+    EXPECT_EQ(namesOf(list), (Names{"x.y"}));
+    EXPECT_EQ(record.NumberOfNewsgroups, 1);
+}
+
+TEST_F(RetrievalTest, ADroppedTransferLeavesListFileAndRecordAsTheyWere) {
+    storeOldList({"old.one", "old.two"});
+    const TServer before = record;
+    const std::string oldFile = readFile(file());
+    Names many;
+    for (int i = 0; i < 5000; ++i)
+        many.push_back("new.group" + std::to_string(i));
+    server.listReply = "215 list\r\n" + listLines(many);  // no closing "."
+    server.dropAfterReply = true;
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_EQ(namesOf(list), (Names{"old.one", "old.two"}));
+    EXPECT_EQ(readFile(file()), oldFile);
+    EXPECT_EQ(record.NumberOfNewsgroups, before.NumberOfNewsgroups);
+    EXPECT_EQ(record.LastUpdated, before.LastUpdated);
+    EXPECT_TRUE(saved.empty());
+    EXPECT_EQ(observer.completed, 0);
+    EXPECT_FALSE(prompts.shown().empty());  // the client's error is shown
+    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, true, true}));
+    EXPECT_FALSE(engine().running());
+
+    // The dialog stays usable: the next fetch works.
+    server.dropAfterReply = false;
+    server.listReply = "215 list\r\n" + listLines({"new.one"}) + ".\r\n";
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_EQ(namesOf(list), (Names{"new.one"}));
+}
+
+TEST_F(RetrievalTest, AListFileThatCannotBeWrittenIsReportedAndChangesNothing) {
+    record.NumberOfNewsgroups = 3;
+    record.LastUpdated = 46000.5;
+    list.append("kept");
+    const TServer before = record;
+    std::filesystem::create_directory(file());  // the file's name is taken by a folder
+    server.listReply = "215 list\r\n" + listLines({"a", "b"}) + ".\r\n";
+    ASSERT_NO_FATAL_FAILURE(run());
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown()[0].text.starts_with("Unable to write the newsgroup list file " +
+                                                    file().string()))
+        << prompts.shown()[0].text;
+    EXPECT_EQ(namesOf(list), (Names{"kept"}));
+    EXPECT_EQ(record.NumberOfNewsgroups, before.NumberOfNewsgroups);
+    EXPECT_EQ(record.LastUpdated, before.LastUpdated);
+    EXPECT_TRUE(saved.empty());
+    EXPECT_EQ(observer.completed, 0);
+    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, true, true}));
+    EXPECT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
+}
+
+TEST_F(RetrievalTest, ABannerWithoutPostingAsksBeforeGoingOn) {
+    server.banner = "201 no posting here\r\n";
+    server.listReply = "215 list\r\n" + listLines({"a.b"}) + ".\r\n";
+    const std::string question = "127.0.0.1 may not allow posting.  Do you want to continue?";
+
+    prompts.answerNext(PromptAnswer::No);
+    ASSERT_NO_FATAL_FAILURE(run());
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
+    EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompts.shown()[0].text, question);
+    EXPECT_FALSE(server.commands.contains("LIST"));
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, false, true}));
+
+    prompts.clear();
+    prompts.answerNext(PromptAnswer::Yes);
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_EQ(prompts.texts(), (std::vector<std::string>{question}));
+    EXPECT_EQ(namesOf(list), (Names{"a.b"}));
+}
+
+TEST_F(RetrievalTest, AFailedConnectionGivesTheDialogBack) {
+    quint16 closedPort;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        closedPort = probe.serverPort();
+    }
+    record.Port = closedPort;
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_EQ(observer.busy, (std::vector<bool>{true, false}));
+    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, false, true}));
+    EXPECT_EQ(observer.status.back(), "");
+    EXPECT_FALSE(prompts.shown().empty());
+    EXPECT_FALSE(std::filesystem::exists(file()));
+    EXPECT_TRUE(saved.empty());
+}
+
+TEST_F(RetrievalTest, ARefusedListShowsTheReplyAndTheConnectionCanBeUsedAgain) {
+    server.listReply = "502 not for you\r\n";
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_TRUE(contains(prompts.texts(), "502 not for you"));
+    EXPECT_FALSE(std::filesystem::exists(file()));
+    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, false, true}));
+
+    server.listReply = "215 list\r\n" + listLines({"a.b"}) + ".\r\n";
+    ASSERT_NO_FATAL_FAILURE(run());
+    EXPECT_EQ(namesOf(list), (Names{"a.b"}));
+}
+
+// A million groups in an order the sort has to work on.
+const QByteArray& millionGroupReply() {
+    static const QByteArray reply = [] {
+        QByteArray r = "215 list\r\n";
+        r.reserve(48 * 1000000);
+        char line[64];
+        for (unsigned i = 0; i < 1000000; ++i) {
+            const unsigned k = (i * 7919u) % 1000000u;
+            const int n = std::snprintf(line, sizeof line, "%s.group%06u %010u %010u y\r\n",
+                                        (k % 3) ? "alt.binaries" : "Comp.Lang", k, k, 1u);
+            r.append(line, n);
+        }
+        r.append(".\r\n");
+        return r;
+    }();
+    return reply;
+}
+
+TEST_F(RetrievalTest, AMillionGroupListArrivesWholeAndSorted) {
+    server.listReply = millionGroupReply();
+    ASSERT_NO_FATAL_FAILURE(run());
+    ASSERT_EQ(list.size(), 1000000u);
+    EXPECT_EQ(record.NumberOfNewsgroups, 1000000);
+    EXPECT_EQ(list[0], "alt.binaries.group000001");
+    EXPECT_EQ(list[list.size() - 1], "Comp.Lang.group999999");
+    EXPECT_TRUE(std::is_sorted(
+        list.names().begin(), list.names().end(), [](std::string_view a, std::string_view b) {
+            return QString::fromUtf8(a.data(), qsizetype(a.size()))
+                       .compare(QString::fromUtf8(b.data(), qsizetype(b.size())),
+                                Qt::CaseInsensitive) < 0;
+        }));
+    EXPECT_EQ(
+        std::filesystem::file_size(file()), 1000000u * 2 + [&] {
+            std::uintmax_t bytes = 0;
+            for (std::string_view n : list.names())
+                bytes += n.size();
+            return bytes;
+        }());
+    // The group count was shown every hundred groups.
+    EXPECT_TRUE(contains(observer.counts, " 100 newsgroups      "));
+    EXPECT_TRUE(contains(observer.counts, " 999900 newsgroups      "));
+    EXPECT_TRUE(contains(observer.counts, " 1000000 newsgroups      "));
+}
+
+TEST_F(RetrievalTest, ClosingTheDialogMidwayTouchesNothingAfterwards) {
+    storeOldList({"old.one"});
+    const TServer before = record;
+    const std::string oldFile = readFile(file());
+    server.listReply = millionGroupReply();
+    // Closed while connecting, while receiving, and while parsing.
+    for (const char* moment :
+         {"Connecting...", "Retrieving newsgroups...", "Parsing newsgroups..."}) {
+        observer.status.clear();
+        engine().getNewsgroups();
+        ASSERT_TRUE(waitFor([&] { return contains(observer.status, moment); })) << moment;
+        destroyEngine();
+        EXPECT_EQ(job.Value, jobNothing) << moment;
+        // Whatever the connection still does reaches no one.
+        ASSERT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; })) << moment;
+        EXPECT_EQ(namesOf(list), (Names{"old.one"})) << moment;
+        EXPECT_EQ(readFile(file()), oldFile) << moment;
+        EXPECT_EQ(record.LastUpdated, before.LastUpdated) << moment;
+        EXPECT_TRUE(saved.empty()) << moment;
+        EXPECT_EQ(observer.completed, 0) << moment;
+    }
+}
+
+TEST_F(RetrievalTest, TheDialogMayCloseItselfWhenTheListIsIn) {
+    server.listReply = "215 list\r\n" + listLines({"a.b"}) + ".\r\n";
+    // The server properties dialog with close-when-done saves and closes as the list is in.
+    observer.onCompleted = [this] {
+        saved.push_back(record);
+        destroyEngine();
+        nntp.Quit();
+    };
+    policy.saveRecord = nullptr;
+    engine().getNewsgroups();
+    ASSERT_TRUE(waitFor([&] { return observer.completed == 1; }));
+    EXPECT_EQ(saved.size(), 1u);
+    EXPECT_EQ(namesOf(list), (Names{"a.b"}));
+    EXPECT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
+}
+
+}  // namespace
