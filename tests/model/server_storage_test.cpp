@@ -171,7 +171,7 @@ TEST(ServerStorage, LoadFailuresReportAndKeepFieldsNotYetRead) {
         s.UserName = "before";
         s.Password = "before";
         EXPECT_FALSE(LoadServer(s, store, prompts));
-        EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Unable to load server from registry"});
+        ASSERT_EQ(prompts.texts(), std::vector<std::string>{"Unable to load server from registry"});
         EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
         EXPECT_EQ(s.Port, c.portRead ? 563 : 0);
         EXPECT_EQ(s.Password, c.passwordRead ? "Passw0rd!" : "before");
