@@ -168,6 +168,9 @@ struct FileSettingsStore::Impl {
     int heldFd = -1;          // that version, kept open (see FileId)
     bool unreadable = false;  // a file we could neither read nor move aside: never replace it
     std::optional<FileId> reported;  // the unreadable version the user was told about
+    // Messages wait until the lock is released: a message box left open must not hold up the
+    // other running copies.
+    std::vector<std::string> pending;
     int depth = 0;
     std::vector<Op> journal;  // the open update's changes, to replay onto a newer file
 
@@ -200,6 +203,14 @@ struct FileSettingsStore::Impl {
         }
     }
 
+    void deliver() {
+        std::vector<std::string> texts = std::move(pending);
+        pending.clear();
+        if (prompts)
+            for (const auto& text : texts)
+                prompts->error(text);
+    }
+
     // Picks up another process's writes; this update's own changes stay on top.
     void refresh(bool locked = false) {
         if (loaded && statFile(file) == seen)
@@ -208,6 +219,8 @@ struct FileSettingsStore::Impl {
         for (const Op& op : journal)
             apply(op);
         loaded = true;
+        if (!locked)
+            deliver();
     }
 
     // Replaces the tree with the file's content.
@@ -262,9 +275,8 @@ struct FileSettingsStore::Impl {
         if (reported && *reported == id)
             return;
         reported = id;
-        if (prompts)
-            prompts->error("The settings file " + quotedPath(file) + " " + why +
-                           ". The program goes on with empty settings and will not replace it.");
+        pending.push_back("The settings file " + quotedPath(file) + " " + why +
+                          ". The program goes on with empty settings and will not replace it.");
     }
 
     // Puts a file that cannot be parsed out of the way, so the next write cannot destroy it.
@@ -282,10 +294,9 @@ struct FileSettingsStore::Impl {
             if (renameNoReplace(file, aside)) {
                 fsyncDir(file.parent_path());
                 hold(-1, {});
-                if (prompts)
-                    prompts->error("The settings file " + quotedPath(file) + " cannot be read (" +
-                                   why + "). It was moved to " + quotedPath(aside) +
-                                   " and the program goes on with empty settings.");
+                pending.push_back("The settings file " + quotedPath(file) + " cannot be read (" +
+                                  why + "). It was moved to " + quotedPath(aside) +
+                                  " and the program goes on with empty settings.");
                 return true;
             }
             if (errno != EEXIST)
@@ -335,6 +346,16 @@ struct FileSettingsStore::Impl {
     }
 
     void flush() {
+        try {
+            flushLocked();
+        } catch (...) {
+            deliver();
+            throw;
+        }
+        deliver();
+    }
+
+    void flushLocked() {
         if (journal.empty())
             return;
         FileLock lock(file);
@@ -350,8 +371,10 @@ struct FileSettingsStore::Impl {
 
         std::string tmpl = target.string() + ".tmp-XXXXXX";
         int fd = ::mkstemp(tmpl.data());
-        if (fd < 0)
-            fail("Cannot write the settings file " + quotedPath(file) + ": " + errnoText(errno));
+        if (fd < 0) {
+            const int err = errno;
+            fail("Cannot write the settings file " + quotedPath(file) + ": " + errnoText(err));
+        }
         struct stat st {};
         if (::fchmod(fd, 0600) != 0 || !writeAll(fd, text) || ::fsync(fd) != 0 ||
             ::fstat(fd, &st) != 0 || ::rename(tmpl.c_str(), target.c_str()) != 0) {

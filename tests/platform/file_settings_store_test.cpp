@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -411,4 +413,38 @@ TEST(FileSettingsStore, ASettingsFileThatIsALinkStaysALink) {
     FileSettingsStore fresh(target, nullptr);
     EXPECT_EQ(fresh.readString("", "Old"), "kept");
     EXPECT_EQ(fresh.readString("", "New"), "added");
+}
+
+// A file spoilt while the program runs is found when saving, under the lock; the message box
+// must wait until the lock is released, or every other running copy would hang on it.
+TEST(FileSettingsStore, CorruptFileFoundWhileSavingIsReportedOutsideTheLock) {
+    struct LockProbe : RecordingPrompts {
+        fs::path lockFile;
+        bool lockWasFree = false;
+        PromptAnswer show(PromptKind kind, PromptButtons buttons, std::string_view text,
+                          std::string_view caption) override {
+            int fd = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+            lockWasFree = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            if (fd >= 0)
+                ::close(fd);
+            return RecordingPrompts::show(kind, buttons, text, caption);
+        }
+    };
+    TempDir dir;
+    const fs::path file = dir / "settings.reg";
+    LockProbe prompts;
+    prompts.lockFile = dir / "settings.reg.lock";
+    FileSettingsStore s(file, &prompts);
+    s.writeString("", "A", "1");
+
+    SettingsUpdate update(s);
+    s.writeString("", "B", "2");
+    writeFile(file, "spoilt\n");
+    update.commit();
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_TRUE(prompts.lockWasFree);
+    EXPECT_EQ(FileSettingsStore(file, nullptr).readString("", "B"), "2");
+    auto stray = strayFiles(dir.path());
+    ASSERT_EQ(stray.size(), 1u);
+    EXPECT_EQ(readFile(dir / stray[0]), "spoilt\n");
 }
