@@ -1,21 +1,33 @@
 #include "posting/project_plan.h"
 
+#include <exception>
 #include <memory>
 
 namespace {
 
 // Hands the client the builder's document a piece at a time; the document outlives the
-// transfer because the session's send returns only when the transfer has ended.
+// transfer because the session's send returns only when the transfer has ended. A file that
+// cannot be read aborts the transfer (the client sends no final ".") and is noted, so the
+// posting can end on it as on any other error of the builder.
 class DocumentBody : public NntpBodySource {
 public:
-    explicit DocumentBody(OutgoingDocument& document) : m_document(document) {}
+    DocumentBody(OutgoingDocument& document, std::exception_ptr& failure)
+        : m_document(document), m_failure(failure) {}
 
     std::uint64_t size() const override { return m_document.bodySize(); }
-    bool next(std::string& out) override { return m_document.readBody(out, kPiece); }
+    bool next(std::string& out) override {
+        try {
+            return m_document.readBody(out, kPiece);
+        } catch (...) {
+            m_failure = std::current_exception();
+            throw;
+        }
+    }
 
 private:
     static constexpr std::size_t kPiece = std::size_t{256} << 10;
     OutgoingDocument& m_document;
+    std::exception_ptr& m_failure;
 };
 
 }  // namespace
@@ -28,13 +40,16 @@ int ProjectPostingPlan::BatchCount() {
 void ProjectPostingPlan::ComposeBatch(int batch, const PostingSend& send) {
     m_builder.ComposeBatch(m_batches.at(static_cast<std::size_t>(batch)),
                            [&](OutgoingDocument& document) {
+                               std::exception_ptr failure;
                                PostingDocument outgoing;
                                outgoing.Headers = document.headers();
-                               outgoing.Body = std::make_unique<DocumentBody>(document);
+                               outgoing.Body = std::make_unique<DocumentBody>(document, failure);
                                outgoing.From = m_builder.Article().From;
                                outgoing.Newsgroups = m_builder.Article().Newsgroups;
                                outgoing.SentSubject = document.subject();
                                outgoing.SentMessageId = document.messageId();
                                send(outgoing);
+                               if (failure)
+                                   std::rethrow_exception(failure);
                            });
 }

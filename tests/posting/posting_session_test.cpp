@@ -1,5 +1,7 @@
 #include "posting/posting_session.h"
 
+#include "posting/project_plan.h"
+
 #include "support/recording_prompts.h"
 #include "support/scripted_nntp_server.h"
 #include "support/nntp_test_support.h"
@@ -499,4 +501,37 @@ TEST_F(PostingSessionTest, AnOpenConnectionIsReusedOnlyForTheSameServer) {
                   !c.sameServer);
         EXPECT_TRUE(session.Result().Complete());
     }
+}
+
+TEST_F(PostingSessionTest, AnAttachedFileThatReadsShortEndsThePostingWithNothingOfItPosted) {
+    const std::filesystem::path file = dir / "shrinks.bin";
+    writeFile(file, std::string(100000, 'x'));
+    project.FromName = "Poster";
+    project.Subject = "short read";
+    project.Crosspost = false;
+    project.SetNewsgroupsText("local.one\r\nlocal.two\r\n");
+    project.Body = {"text"};
+    project.AttachmentsText = file.string() + "\r\n";
+    const ValueLists lists;
+    const TMIME mime;
+    ArticleBuilder builder(project, lists, mime, ComposeEnvironment{}, prompts);
+    ProjectPostingPlan realPlan(project, builder);
+    // The file loses its end after the builder measured it, as the transfer begins.
+    observer.OnMemo = [&](const std::string& line) {
+        if (line == "Sending headers")
+            std::filesystem::resize_file(file, 1000);
+    };
+    ASSERT_TRUE(session.Post(project, realPlan));
+    // The connection is dropped in the middle of the article, not ended with ".".
+    EXPECT_TRUE(waitFor([&] { return server.disconnections == 1; }));
+    EXPECT_TRUE(server.articles.isEmpty());
+    EXPECT_EQ(server.commands.count("POST"), 1);
+    EXPECT_EQ(session.Result().Articles, 1);
+    const std::string stopBox = "Could not read attachment " + file.string() + ".";
+    ASSERT_FALSE(prompts.shown().empty());
+    EXPECT_EQ(prompts.shown().back().text, stopBox);
+    EXPECT_EQ(prompts.shown().back().caption, kApplicationTitle);
+    EXPECT_TRUE(contains(observer.Memo, "Transfer aborted"));
+    for (const auto& line : observer.Memo)
+        EXPECT_FALSE(line.starts_with("Message posted")) << line;
 }
