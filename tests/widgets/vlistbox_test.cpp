@@ -189,6 +189,15 @@ TEST_F(VListBox, MouseSelectionFollowsTheRuleForEveryMode) {
           {Step::Release, 6, Ctrl}},
          {1, 4, 5, 6},
          6},
+        {"extended: a ctrl-drag back above the anchor starts over",
+         Extended,
+         {{Step::Click, 1},
+          {Step::Press, 5, Ctrl},
+          {Step::Move, 7, Ctrl},
+          {Step::Move, 3, Ctrl},
+          {Step::Release, 3, Ctrl}},
+         {3, 4, 5},
+         3},
         {"toggling: every click toggles",
          Toggling,
          {{Step::Click, 2}, {Step::Click, 5}, {Step::Click, 2}, {Step::Click, 7, Shift}},
@@ -759,4 +768,13 @@ TEST_F(VListBox, AHorizontalBarThatTakesARowBringsTheVerticalBarAlong) {
     pressKey(list.get(), Qt::Key_End);
     EXPECT_FALSE(list->RowRect(ShownRows - 1).isEmpty());
     EXPECT_EQ(list->TopRow(), 2);
+}
+
+TEST_F(VListBox, APressBelowTheLastRowTakesTheLastRow) {
+    setRows(3);
+    QSignalSpy clicks(list.get(), &TVListBox::OnClick);
+    clickAt(rows(), QPoint(20, rows()->height() - 2));
+    EXPECT_EQ(list->ItemIndex(), 2);
+    EXPECT_EQ(order(), std::vector<int>{2});
+    EXPECT_EQ(clicks.count(), 1);
 }
