@@ -7,7 +7,9 @@
 
 #include <signal.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +17,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -48,6 +51,48 @@ std::string fileSignature(const fs::path& dir) {
     }
     return sig;
 }
+
+// Makes a folder unwritable for the test's length. Root is not bound by permissions; for root
+// the immutable attribute does it where the file system has one.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(fs::path dir) : m_dir(std::move(dir)) {
+        fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+        if (::access(m_dir.c_str(), W_OK) != 0) {
+            m_held = true;
+            return;
+        }
+        int fd = ::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            m_immutable = m_held = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ~UnwritableFolder() {
+        if (m_immutable) {
+            int fd = ::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            int flags = 0;
+            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+            }
+            if (fd >= 0)
+                ::close(fd);
+        }
+        fs::permissions(m_dir, fs::perms::owner_all);
+    }
+    UnwritableFolder(const UnwritableFolder&) = delete;
+    UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+    bool held() const { return m_held; }
+
+private:
+    fs::path m_dir;
+    bool m_held = false;
+    bool m_immutable = false;
+};
 
 // Runs fn in a child process; returns its exit status (or 128 + signal).
 template <typename Fn>
@@ -201,12 +246,12 @@ TEST(FileSettingsStore, FailedWriteKeepsTheOldFileAndForgetsTheUpdate) {
         rlimit saved{};
         ::getrlimit(RLIMIT_FSIZE, &saved);
         auto saveHandler = ::signal(SIGXFSZ, SIG_IGN);
+        std::optional<UnwritableFolder> readOnly;
         if (failure == ReadOnlyFolder) {
-            fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-            if (::access(dir.path().c_str(), W_OK) == 0) {
-                fs::permissions(dir.path(), fs::perms::owner_all);
+            readOnly.emplace(dir.path());
+            if (!readOnly->held()) {
                 ::signal(SIGXFSZ, saveHandler);
-                std::cout << "skipped read-only folder: permissions do not bind this user\n";
+                std::cout << "skipped read-only folder: this user can write anywhere here\n";
                 continue;
             }
         } else {
@@ -224,7 +269,7 @@ TEST(FileSettingsStore, FailedWriteKeepsTheOldFileAndForgetsTheUpdate) {
 
         ::setrlimit(RLIMIT_FSIZE, &saved);
         ::signal(SIGXFSZ, saveHandler);
-        fs::permissions(dir.path(), fs::perms::owner_all);
+        readOnly.reset();
 
         EXPECT_EQ(readFile(file), before);
         EXPECT_EQ(s.readString("Projects\\Last", "Name"), "old");
