@@ -328,3 +328,15 @@ TEST_F(PostingInnTest, PostsOverTlsAsTheServerRecordSaysAndRefusesAnotherHostsCe
         }
     }
 }
+
+TEST_F(PostingInnTest, AProjectTheBuilderRefusesEndsWithItsTextAndAFailingStatus) {
+    project.Subject.clear();
+    save();
+    const PostRun run = runPost(dir.path(), project.Name, false);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.messageIds.empty()) << run.out;
+    EXPECT_NE(run.err.find("kavrin32: error: A subject is reqired to post a message.\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("Disconnected from NNTP server"), std::string::npos) << run.out;
+}
