@@ -30,7 +30,6 @@ protected:
         server->replies("POST", {"340 send it\r\n"});
         server->replies(".", {"240 article posted\r\n"});
         server->replies("QUIT", {"205 bye\r\n"});
-        client.nntp.ReplyTimeoutMs = 5000;
     }
     void TearDown() override {
         // Nothing the test did may leave the client stuck.
@@ -244,8 +243,12 @@ TEST_F(NntpClientTest, FaultsDuringAnArticleAbortItAndDropTheConnection) {
         s.replies(".", {"240 posted\r\n"});
         c.script(s);
         TestClient t;
-        t.nntp.ReplyTimeoutMs = 400;
+        t.nntp.ReplyTimeoutMs = 20000;
         ASSERT_TRUE(t.connectTo(kLoopback, s.port()));
+        // Short only where the time limit is what is tested: a loaded machine must not turn
+        // the other faults into time-outs.
+        if (c.error == nerTimeout)
+            t.nntp.ReplyTimeoutMs = 400;
         EXPECT_FALSE(t.post(simpleHeaders(), big));
         EXPECT_EQ(t.errors, std::vector<int>{c.error});
         ASSERT_FALSE(t.docInStates.empty());
@@ -362,8 +365,8 @@ TEST_F(NntpClientTest, ListRepliesHandOverOnlyTheirDataLines) {
 
 TEST_F(NntpClientTest, AListCutShortIsAbortedAndNeverComplete) {
     server->replies("LIST", {"215 list follows\r\nalt.one 10 1 y\r\n"});
-    client.nntp.ReplyTimeoutMs = 300;
     ASSERT_TRUE(connect());
+    client.nntp.ReplyTimeoutMs = 300;
     client.nntp.ListGroups();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !client.nntp.Busy(); }, 5000));
     EXPECT_TRUE(client.has("out 4"));
