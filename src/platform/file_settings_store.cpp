@@ -370,7 +370,7 @@ struct FileSettingsStore::Impl {
         const std::string text = writeRegFile(tree.root());
 
         std::string tmpl = target.string() + ".tmp-XXXXXX";
-        int fd = ::mkstemp(tmpl.data());
+        int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
         if (fd < 0) {
             const int err = errno;
             fail("Cannot write the settings file " + quotedPath(file) + ": " + errnoText(err));
