@@ -21,6 +21,7 @@ constexpr std::size_t kBodyPiece = 256 * 1024;
 constexpr qint64 kHighWater = 1024 * 1024;
 // Progress events for a body, at most one per this many bytes (and one at its end).
 constexpr std::int64_t kProgressStep = 1024 * 1024;
+constexpr int kQuitTimeoutMs = 5000;
 
 // A reply line as it may be shown to the user: no control characters, bounded length.
 QString printable(const char* data, std::size_t size) {
@@ -899,6 +900,9 @@ struct TNNTP::Impl {
         if (!alive(self, gen))
             return;
         send(QByteArrayLiteral("QUIT\r\n"));
+        // Nothing depends on the goodbye: a server that does not answer QUIT is not waited for
+        // as long as for a reply that matters.
+        startTimer(std::min(q->ReplyTimeoutMs, kQuitTimeoutMs));
     }
 
     void cancel() {

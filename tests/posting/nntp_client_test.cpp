@@ -443,4 +443,15 @@ TEST_F(NntpClientTest, ServersWithoutTlsAreRefusedNotUsedInPlainText) {
     EXPECT_FALSE(onConnect.has("protocol 1"));
 }
 
+TEST_F(NntpClientTest, QuitEndsTheConnectionEvenWithoutAGoodbye) {
+    server->replies("QUIT", {ScriptedNntpServer::kSilent});
+    ASSERT_TRUE(connect());
+    client.nntp.ReplyTimeoutMs = 300;
+    client.nntp.Quit();
+    EXPECT_TRUE(client.nntp.Busy());
+    ASSERT_TRUE(client.waitDisconnected());
+    EXPECT_TRUE(client.errors.empty());
+    EXPECT_EQ(client.events.back(), "protocol 0");
+}
+
 }  // namespace
