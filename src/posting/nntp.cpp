@@ -513,10 +513,7 @@ struct TNNTP::Impl {
                 return;
         }
         if (ended) {
-            command = Command::None;
-            phase = Phase::Ready;
-            timer.stop();
-            ++generation;
+            commandDone();
             docOut.State = docComplete;
             emit q->OnDocOutput();
         }
@@ -594,10 +591,7 @@ struct TNNTP::Impl {
                 break;
             case Phase::PostReply:
                 if (code == static_cast<int>(NntpReply::ArticlePosted)) {
-                    command = Command::None;
-                    phase = Phase::Ready;
-                    timer.stop();
-                    ++generation;
+                    commandDone();
                     docIn.State = docComplete;
                     emit q->OnDocInput();
                 } else {
@@ -723,6 +717,15 @@ struct TNNTP::Impl {
         // Logged in on a 480: the command is asked again.
         phase = command == Command::Post ? Phase::PostSent : Phase::ListSent;
         send(commandLine);
+    }
+
+    // The command ran its course: the connection is idle again. Callers raise the closing
+    // event after this, so its handler may start the next command.
+    void commandDone() {
+        command = Command::None;
+        phase = Phase::Ready;
+        timer.stop();
+        ++generation;
     }
 
     void becomeReady() {
