@@ -144,10 +144,13 @@ TEST_F(NntpInnTest, PostsOverTlsAndRefusesCertificatesItCannotTrust) {
         int port;
         bool trustTestCa;
         bool accepted;
+        const char* host = "localhost";  // the certificates name localhost and 127.0.0.1
     };
     const Case cases[] = {
         {"TLS on connect", NntpSecurity::TlsOnConnect, inn.tlsPort, true, true},
         {"STARTTLS", NntpSecurity::StartTls, inn.port, true, true},
+        {"TLS on connect by address", NntpSecurity::TlsOnConnect, inn.tlsPort, true, true,
+         "127.0.0.1"},
         {"certificate for another host", NntpSecurity::TlsOnConnect, inn.wrongHostPort, true,
          false},
         {"authority not trusted", NntpSecurity::TlsOnConnect, inn.tlsPort, false, false},
@@ -159,8 +162,7 @@ TEST_F(NntpInnTest, PostsOverTlsAndRefusesCertificatesItCannotTrust) {
         client.nntp.Security = c.security;
         if (c.trustTestCa)
             client.nntp.ExtraCaFile = inn.caFile;
-        // The certificates name "localhost": the host name is what TLS checks.
-        const bool ready = client.connectTo(QStringLiteral("localhost"), c.port);
+        const bool ready = client.connectTo(QString::fromLatin1(c.host), c.port);
         EXPECT_EQ(ready, c.accepted) << client.errorTexts.toStdString();
         if (!c.accepted) {
             EXPECT_EQ(client.errors, std::vector<int>{nerTls});
