@@ -33,7 +33,6 @@ TPostingSession::TPostingSession(TNNTP& nntp, TNNTPJob& job, TAdvanced& advanced
     : QObject(parent),
       m_nntp(nntp),
       m_job(job),
-      m_advanced(advanced),
       m_prompts(prompts),
       m_observer(observer),
       m_log(advanced, prompts, [this](const QString& line) { m_observer.MemoLine(line); }) {
@@ -109,7 +108,8 @@ bool TPostingSession::Post(const TProject& project, PostingPlan& plan) {
 void TPostingSession::RequestStop() {
     if (!m_running)
         return;
-    if (m_prompts.confirm("Stop posting?") != PromptAnswer::Yes)
+    // The session may have ended while the question was open.
+    if (m_prompts.confirm("Stop posting?") != PromptAnswer::Yes || !m_running)
         return;
     m_stopRequested = true;
     m_result.Stopped = true;

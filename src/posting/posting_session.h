@@ -85,7 +85,6 @@ private:
 
     TNNTP& m_nntp;
     TNNTPJob& m_job;
-    TAdvanced& m_advanced;
     UserPrompts& m_prompts;
     PostingObserver& m_observer;
     TProgressLog m_log;
