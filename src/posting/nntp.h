@@ -26,11 +26,13 @@
 // only 6 and 0. A server closing an idle connection raises no OnError.
 //
 // Documents: SendDocument raises OnDocInput with DocInput().State 1 (transfer begins),
-// 2 (headers), 3 (body data; repeated as bytes go out), then 5 (complete: the server answered
-// 240) or 4 (aborted). A refused article, a lost connection or a time-out raises OnError and
-// ends with state 4, never 5. Received multi-line replies (LIST, NEWGROUPS) raise OnDocOutput
-// with DocOutput().State 1, 3 (each time data lines are ready: GetData() hands them over)
-// and 5 at the end (4 when aborted).
+// 2 (headers), 3 (body data: once per MiB handed to the socket and once when the whole body
+// is), then 5 (complete: the server answered 240) or 4 (aborted). BytesTotal and
+// BytesTransferred count the article as the source gives it, headers included, before
+// dot-stuffing; BytesTotal is 0 when the body's size is unknown. A refused article, a lost
+// connection or a time-out raises OnError and ends with state 4, never 5. Received multi-line
+// replies (LIST, NEWGROUPS) raise OnDocOutput with DocOutput().State 1, 3 (each time data lines are
+// ready: GetData() hands them over) and 5 at the end (4 when aborted).
 
 enum class NntpReply : int {
     PostingAllowed = 200,
