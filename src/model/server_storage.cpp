@@ -11,7 +11,9 @@ constexpr std::uint16_t kMultiplier = 0xE726;
 constexpr std::uint16_t kAddend = 0xD7AC;
 
 std::uint16_t nextKey(std::uint16_t key, unsigned char scrambled) {
-    return static_cast<std::uint16_t>((key + scrambled) * kMultiplier + kAddend);
+    // In unsigned 32-bit arithmetic: the product of the promoted 16-bit values overflows int,
+    // and only its low 16 bits are kept anyway.
+    return static_cast<std::uint16_t>((std::uint32_t{key} + scrambled) * kMultiplier + kAddend);
 }
 
 // Days since 30 December 1899 from 1 January 0001 to the end of 9999: anything outside is no
