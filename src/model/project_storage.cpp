@@ -85,6 +85,7 @@ std::string trimmed(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
+// Newsgroup names hold no blanks, so blanks around them are only those of a hand-edited file.
 std::string trimmedListText(std::vector<std::string> values) {
     for (auto& v : values)
         v = trimmed(v);
@@ -197,7 +198,8 @@ bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& p
             if (line == kEmptyBodyLine || line == kEmptyBodyLineWindows)
                 line.clear();
         project.Body = std::move(body);
-        project.AttachmentsText = trimmedListText(sectionValues(file, "Attachments"));
+        // Paths keep their blanks: a file name may end with one.
+        project.AttachmentsText = joinLines(sectionValues(file, "Attachments"));
     } catch (const std::exception&) {
         prompts.error("Unable to load project from file");
         return false;

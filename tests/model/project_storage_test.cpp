@@ -33,7 +33,8 @@ TProject sampleProject() {
     p.SetNewsgroupsText("alt.test\r\nmisc.test\r\n");
     p.Body = {"Hello,", "", "  indented", "-- ", "Joe"};
     p.SignatureFile = "/home/joe/sig.txt";
-    p.AttachmentsText = "/home/joe/a.jpg\r\n/home/joe/b c.jpg\r\n";
+    // A file name may end with a blank.
+    p.AttachmentsText = "/home/joe/a.jpg\r\n/home/joe/b c.jpg \r\n";
     p.RandomizeSubject = true;
     p.RandomizeFromName = false;
     p.RandomizeFromEmailAddress = true;
