@@ -273,6 +273,31 @@ TEST(ProjectRegistry, AProjectNamingADeletedServerDoesNotBringItBack) {
     EXPECT_TRUE(store.subkeyNames("Servers").empty());
 }
 
+TEST(ProjectStorage, TheServerRecordIsLoadedAfterTheProjectAndItsPortWins) {
+    TempDir dir;
+    MemorySettingsStore store;
+    RecordingPrompts prompts;
+    TProject saved = sampleProject();
+    saved.Name = (dir / "p.kv32").string();
+    ASSERT_TRUE(SaveProjectToRegistry(saved, "Last", store, prompts));
+    ASSERT_TRUE(SaveProjectToFile(saved, store, prompts));
+    // The server's own key changed since: another port and user.
+    store.writeInteger("Servers\\news.example.com", "Port Number", 563);
+    store.writeString("Servers\\news.example.com", "User Name", "ann");
+
+    for (bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "file" : "store");
+        TProject p;
+        p.Name = saved.Name;
+        ASSERT_TRUE(fromFile ? LoadProjectFromFile(p, store, prompts)
+                             : LoadProjectFromRegistry(p, "Last", store, prompts));
+        EXPECT_EQ(p.Server.Port, 563);
+        EXPECT_EQ(p.Server.UserName, "ann");
+        EXPECT_EQ(p.Server.Password, "s3cret");
+    }
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
 TEST(ProjectRegistry, SaveFailuresAreReported) {
     {
         FaultyStore store;
