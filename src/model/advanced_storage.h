@@ -11,8 +11,8 @@
 
 // The advanced settings (key "Advanced") and the four value lists (key "Lists").
 
-// The computer's name (at most 64 characters of it) with blanks turned into underscores, in lower
-// case; "lunet" when the name cannot be had.
+// The computer's name with blanks turned into underscores, in lower case; "lunet" when the name
+// cannot be had or is longer than 64 characters.
 std::string GetComputerHostName(const std::optional<std::string>& computerName);
 // The same for the name the system gives (computerName()).
 std::string GetComputerHostName();

@@ -3,10 +3,11 @@
 #include "platform/system_info.h"
 
 std::string GetComputerHostName(const std::optional<std::string>& computerName) {
-    if (!computerName || computerName->empty())
+    // The name is asked for with room for 64 characters; a longer one is no name at all, as
+    // the system call then fails, rather than a cut one.
+    if (!computerName || computerName->empty() || computerName->size() > 64)
         return "lunet";
-    // The name as a 64-character buffer would hold it, and only its own characters.
-    std::string out = computerName->substr(0, 64);
+    std::string out = *computerName;
     for (char& c : out) {
         if (c == ' ')
             c = '_';

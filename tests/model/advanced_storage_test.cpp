@@ -23,7 +23,8 @@ TEST(ComputerHostName, FollowsTheNamingRule) {
         {"  a  b ", "__a__b_"},
         {"", "lunet"},
         {std::nullopt, "lunet"},
-        {std::string(70, 'H'), std::string(64, 'h')},  // what a 64-character buffer holds
+        {std::string(64, 'H'), std::string(64, 'h')},  // fills the 64 characters of room
+        {std::string(65, 'H'), "lunet"},               // does not fit: no name, not a cut one
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.value_or("<none>"));
