@@ -116,7 +116,10 @@ int runGetNewsgroups(const std::vector<std::string>& args, bool updateOnly) {
     if (retrieval.running())
         loop.exec();
 
-    // Let the goodbye reach the server before the process ends.
+    // A failed retrieval may leave the connection open; say goodbye and let it reach the server
+    // before the process ends.
+    if (nntp.State() != nsDisconnected && nntp.State() != nsNone)
+        nntp.Quit();
     QElapsedTimer waited;
     waited.start();
     while (nntp.State() != nsDisconnected && nntp.State() != nsNone && waited.elapsed() < 5000)

@@ -148,9 +148,11 @@ void TNewsgroupRetrieval::connectClient() {
         sendCommand();
         return;
     }
-    if (nntp.State() == nsConnected)
-        nntp.Quit();
+    // Connect drops whatever the client still has open (a goodbye still on its way, say); the
+    // end of that old connection is not the end of this retrieval.
+    m_replacing = true;
     nntp.Connect(nntp.RemoteHost, nntp.RemotePort);
+    m_replacing = false;
 }
 
 void TNewsgroupRetrieval::sendCommand() {
@@ -209,6 +211,8 @@ void TNewsgroupRetrieval::abandon() {
 
 void TNewsgroupRetrieval::onStateChanged(int state) {
     m_observer.statusChanged(0, connectionStateText(state));
+    if (m_replacing)
+        return;
     // A connection that fails or drops before the reply is complete ends the retrieval here,
     // whether or not an error event comes with it.
     if (state == nsDisconnected && (m_phase == Phase::Connecting || m_phase == Phase::Receiving))
@@ -216,6 +220,8 @@ void TNewsgroupRetrieval::onStateChanged(int state) {
 }
 
 void TNewsgroupRetrieval::onProtocolStateChanged(int protocolState) {
+    if (m_replacing)
+        return;
     if (protocolState == prcNoConnection) {
         m_job.Value = jobNothing;
         if (m_phase == Phase::Connecting || m_phase == Phase::Receiving)

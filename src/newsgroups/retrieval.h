@@ -151,6 +151,7 @@ private:
     Phase m_phase = Phase::Idle;
     int m_retrievalJob = jobNothing;  // what this retrieval asked for
     bool m_commandSent = false;
+    bool m_replacing = false;  // an old connection is being dropped to make a new one
     std::vector<QMetaObject::Connection> m_connections;
 
     QByteArray m_buffer;  // the reply as it arrives

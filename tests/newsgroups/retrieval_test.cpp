@@ -1,15 +1,20 @@
 #include "newsgroups/retrieval.h"
 
 #include "list_server.h"
+#include "support/nntp_test_support.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,15 +23,6 @@
 namespace {
 
 using Names = std::vector<std::string>;
-
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "retrieval_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    (void)app;
-}
 
 // Runs the event loop until the condition holds or the time is up.
 bool waitFor(const std::function<bool()>& done, int ms = 20000) {
@@ -83,7 +79,7 @@ QByteArray listLines(const Names& names) {
 
 // Sockets need the application object before they are made.
 struct WithApp {
-    WithApp() { ensureApp(); }
+    WithApp() { ensureCoreApplication(); }
 };
 
 class RetrievalTest : public ::testing::Test, private WithApp {
@@ -108,8 +104,9 @@ protected:
         update ? engine().updateNewsgroups() : engine().getNewsgroups();
         ASSERT_TRUE(waitFor([&] { return observer.ended > before; }));
         ASSERT_TRUE(waitFor([&] {
+            // Closed, or left open and ready after a failure; not halfway through a goodbye.
             return nntp.State() == nsDisconnected || nntp.State() == nsNone ||
-                   nntp.ProtocolState() == prcReady;
+                   (nntp.State() == nsConnected && nntp.ProtocolState() == prcReady);
         }));
     }
 
@@ -184,7 +181,8 @@ TEST_F(RetrievalTest, GetTakesTheFirstFieldOfEveryLine) {
               1.0 / 24 / 60);
     EXPECT_EQ(server.commands.count("LIST"), static_cast<int>(cases.size()));
     // Each fetch connected, said goodbye and left the job free.
-    EXPECT_EQ(server.commands.count("QUIT"), static_cast<int>(cases.size()));
+    EXPECT_TRUE(
+        waitFor([&] { return server.commands.count("QUIT") == static_cast<int>(cases.size()); }));
     EXPECT_EQ(job.Value, jobNothing);
 }
 
@@ -432,6 +430,127 @@ TEST_F(RetrievalTest, TheDialogMayCloseItselfWhenTheListIsIn) {
     EXPECT_EQ(saved.size(), 1u);
     EXPECT_EQ(namesOf(list), (Names{"a.b"}));
     EXPECT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
+}
+
+// Makes a newsgroup on the loopback INN server, as its administrator would.
+bool createInnGroup(const std::string& name, std::string* why) {
+    const char* dir = std::getenv("K32_INN_DIR");
+    const QString conf =
+        QString::fromLocal8Bit(dir ? dir : "/tmp/k32inn") + QStringLiteral("/etc/inn.conf");
+    QStringList args = {QStringLiteral("--reuid=news"),
+                        QStringLiteral("--regid=news"),
+                        QStringLiteral("--init-groups"),
+                        QStringLiteral("--"),
+                        QStringLiteral("env"),
+                        QStringLiteral("INNCONF=") + conf,
+                        QStringLiteral("/usr/lib/news/bin/ctlinnd"),
+                        QStringLiteral("-s"),
+                        QStringLiteral("newgroup"),
+                        QString::fromStdString(name),
+                        QStringLiteral("y"),
+                        QStringLiteral("k32-tests")};
+    QString program = QStringLiteral("setpriv");
+    if (geteuid() != 0) {
+        args.prepend(program);
+        args.prepend(QStringLiteral("-n"));
+        program = QStringLiteral("sudo");
+    }
+    QProcess ctl;
+    ctl.start(program, args);
+    if (!ctl.waitForFinished(30000) || ctl.exitStatus() != QProcess::NormalExit ||
+        ctl.exitCode() != 0) {
+        *why = "cannot make a group on the INN server: " +
+               QString::fromLocal8Bit(ctl.readAllStandardError()).toStdString();
+        return false;
+    }
+    return true;
+}
+
+class RetrievalInnTest : public ::testing::Test, private WithApp {
+protected:
+    void SetUp() override {
+        const auto found = innTestServer();
+        if (!found)
+            GTEST_SKIP() << kNoInnServer;
+        record.HostName = found->host.toStdString();
+        record.Port = found->port;
+        for (const QString& g : found->groups)
+            groups.push_back(g.toStdString());
+        policy.saveRecord = [this](const TServer& r) { saved.push_back(r); };
+    }
+
+    // Runs one retrieval over the given list and data folder to its end.
+    void run(TNewsgroupList& into, const std::filesystem::path& folder, bool update) {
+        Observer observer;
+        TNNTP nntp;
+        TNewsgroupRetrieval engine(nntp, job, record, into, observer, prompts, policy, folder);
+        update ? engine.updateNewsgroups() : engine.getNewsgroups();
+        ASSERT_TRUE(waitFor([&] { return observer.ended == 1; }));
+        ASSERT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
+        EXPECT_EQ(observer.completed, 1) << ::testing::PrintToString(prompts.texts());
+    }
+
+    std::string listText(const TNewsgroupList& list) const {
+        std::string text;
+        for (std::string_view n : list.names())
+            text += std::string(n) + "\r\n";
+        return text;
+    }
+
+    TempDir data;
+    TServer record;
+    Names groups;
+    TNNTPJob job;
+    RecordingPrompts prompts;
+    TRetrievalPolicy policy;
+    std::vector<TServer> saved;
+};
+
+TEST_F(RetrievalInnTest, ListAndNewGroupsComeFromARealServer) {
+    const std::filesystem::path file = newsgroupListPath(data.path(), record.HostName);
+    TNewsgroupList list;
+    ASSERT_NO_FATAL_FAILURE(run(list, data.path(), false));
+    for (const std::string& g : groups)
+        EXPECT_TRUE(contains(namesOf(list), g)) << g;
+    EXPECT_EQ(readFile(file), listText(list));
+    EXPECT_EQ(record.NumberOfNewsgroups, static_cast<int>(list.size()));
+    ASSERT_EQ(saved.size(), 1u);
+
+    // A group made after a known moment is what the server reports as new. NEWGROUPS counts in
+    // whole seconds: the moment is taken in a second later than every group made so far.
+    const qint64 fetched = QDateTime::currentSecsSinceEpoch();
+    ASSERT_TRUE(waitFor([&] { return QDateTime::currentSecsSinceEpoch() > fetched; }, 3000));
+    record.LastUpdated = toRecordDateTime(QDateTime::currentDateTime());
+    const std::string fresh =
+        "k32.newsgroups.t" + std::to_string(QDateTime::currentMSecsSinceEpoch());
+    std::string why;
+    if (!createInnGroup(fresh, &why))
+        GTEST_SKIP() << why;
+
+    // What NEWGROUPS returns, seen through a list that holds nothing yet.
+    TempDir other;
+    writeFile(newsgroupListPath(other.path(), record.HostName), "");
+    const TServer known = record;
+    TNewsgroupList onlyNew;
+    ASSERT_NO_FATAL_FAILURE(run(onlyNew, other.path(), true));
+    // (Another run of this test on the same server may add groups of its own meanwhile.)
+    EXPECT_TRUE(contains(namesOf(onlyNew), fresh));
+    for (std::string_view g : onlyNew.names())
+        EXPECT_FALSE(contains(namesOf(list), std::string(g))) << g << " is not new";
+
+    // The stored list gains exactly that group.
+    record = known;
+    const std::size_t before = list.size();
+    ASSERT_NO_FATAL_FAILURE(run(list, data.path(), true));
+    EXPECT_GE(list.size(), before + 1);
+    EXPECT_TRUE(contains(namesOf(list), fresh));
+    Names unique = namesOf(list);
+    std::sort(unique.begin(), unique.end());
+    EXPECT_EQ(std::unique(unique.begin(), unique.end()), unique.end());
+    EXPECT_EQ(readFile(file), listText(list));
+    EXPECT_EQ(record.NumberOfNewsgroups, static_cast<int>(list.size()));
+    EXPECT_EQ(saved.back().NumberOfNewsgroups, record.NumberOfNewsgroups);
+    EXPECT_GT(record.LastUpdated, known.LastUpdated);
 }
 
 }  // namespace
