@@ -234,7 +234,7 @@ void TNewsgroupRetrieval::onProtocolStateChanged(int protocolState) {
 void TNewsgroupRetrieval::onBanner(const QString&) {
     if (!m_nntp || m_phase != Phase::Connecting)
         return;
-    if (m_nntp->ReplyCode() == static_cast<int>(NntpReply::PostingAllowed))
+    if (m_nntp->BannerCode() == static_cast<int>(NntpReply::PostingAllowed))
         return;
     QPointer<TNewsgroupRetrieval> self(this);
     const PromptAnswer answer =
