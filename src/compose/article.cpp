@@ -293,7 +293,11 @@ void ArticleBuilder::AttachFile(const std::string& path) {
         return;
     ArticleBody& body = m_article.Body;
     const bool cutHere = !isMime() && m_project.CutHere;
-    const std::string listed = CleanHeaderValue(path);
+    // The cut lines are body text and repeat the path as listed; only a line break, which would
+    // cut the line in two, becomes a blank.
+    std::string listed = path;
+    std::replace_if(
+        listed.begin(), listed.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     if (cutHere)
         body.addLine("BEGIN --- CUT HERE --- Cut Here --- cut here --- " + listed);
     if (isMime())

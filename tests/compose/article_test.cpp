@@ -306,6 +306,18 @@ TEST_F(BuilderTest, UUEncodedFileSplitIntoThreeParts) {
                 ElementsAre("`", "end", "END --- CUT HERE --- Cut Here --- cut here --- " + path));
 }
 
+// The cut lines are body text and repeat the path as listed, a tab in the name included; only
+// the "begin 644" line, which readers take the file name from, has it as a blank.
+TEST_F(BuilderTest, CutHereLinesKeepThePathAsListed) {
+    project.CutHere = true;
+    const auto path = file("a\tb.bin", "abc");
+    project.AttachmentsText = path + "\r\n";
+    EXPECT_THAT(post()[0].lines,
+                ElementsAre("L1", "L2", "BEGIN --- CUT HERE --- Cut Here --- cut here --- " + path,
+                            "begin 644 a b.bin", "#86)C", "`", "end",
+                            "END --- CUT HERE --- Cut Here --- cut here --- " + path));
+}
+
 // All files in one message, MIME, one attached file and a signature.
 TEST_F(BuilderTest, MimeMessageWithFileAndSignature) {
     project.EncodingMethod = kEncodingBase64;
