@@ -488,8 +488,6 @@ std::vector<std::string> AttachedFile::allLines() {
 
 std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::string& path,
                                              UserPrompts& prompts) {
-    if (method != kMethodUUEncode && method != kMethodBase64)
-        return nullptr;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         prompts.warning("Attachment " + path + " not found");
@@ -506,6 +504,12 @@ std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::str
     }
     if (fd < 0) {
         prompts.warning("Could not open attachment " + path);
+        return nullptr;
+    }
+    // The file is looked at (and an unusable one reported) whatever the method; only the two
+    // known methods make lines of it.
+    if (method != kMethodUUEncode && method != kMethodBase64) {
+        ::close(fd);
         return nullptr;
     }
     std::shared_ptr<AttachedFile> file(new AttachedFile);

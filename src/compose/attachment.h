@@ -92,7 +92,7 @@ private:
 // Opens a file for attaching with the method (0 UUEncode, 1 Base64). Returns nullptr, after
 // telling the user through a warning box, when there is no file at path ("Attachment " + path
 // + " not found") or it is not a regular file or cannot be opened ("Could not open attachment
-// " + path). Any other method gives nullptr without a message.
+// " + path). Any other method gives nullptr too, after the same checks and warnings.
 std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::string& path,
                                              UserPrompts& prompts);
 

@@ -245,9 +245,12 @@ TEST_F(EncoderTest, UnusableFilesAreReportedAndGiveNoLines) {
     EXPECT_EQ(prompts.texts(), expected);
     for (const auto& s : prompts.shown())
         EXPECT_EQ(s.kind, PromptKind::Warning);
-    // A method that is neither gives nothing and says nothing.
-    EXPECT_TRUE(EncodeAttachment(7, unreadable, prompts).empty());
-    EXPECT_EQ(prompts.texts().size(), expected.size());
+    // A method that is neither gives no lines, but the file is looked at first like for the
+    // others: a usable file passes silently, a missing one is still reported.
+    prompts.clear();
+    EXPECT_TRUE(EncodeAttachment(7, file("fine.bin", "x"), prompts).empty());
+    EXPECT_TRUE(EncodeAttachment(7, missing, prompts).empty());
+    EXPECT_THAT(prompts.texts(), ElementsAre("Attachment " + missing + " not found"));
 }
 
 struct ProgressLog : EncodeProgress {
