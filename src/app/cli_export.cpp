@@ -115,7 +115,9 @@ int runExport(const std::vector<std::string>& args) {
     if (!LoadProjectFromFile(project, *store, prompts))
         return 1;
 
-    // As in the program, the run's boundary is its first random draw.
+    // Each export is a run of its own, as a start of the program is: the seed starts at 0 and
+    // the run's boundary is its first random draw.
+    ResetComposeRunState();
     const TMIME mime;
     ComposeEnvironment env;
     env.hostName = advanced.HostName;
