@@ -66,10 +66,12 @@ def main():
     work = build / "bench-posting"
     work.mkdir(exist_ok=True)
     data = work / "attachment.bin"
-    if not data.exists() or data.stat().st_size != SIZE:
-        with open("/dev/urandom", "rb") as src, open(data, "wb") as dst:
-            for _ in range(SIZE >> 20):
-                dst.write(src.read(1 << 20))
+    small = work / "small.bin"
+    for path, size in ((data, SIZE), (small, SIZE >> 3)):
+        if not path.exists() or path.stat().st_size != size:
+            with open("/dev/urandom", "rb") as src, open(path, "wb") as dst:
+                for _ in range(size >> 20):
+                    dst.write(src.read(1 << 20))
 
     sink = subprocess.Popen([sys.executable, str(HERE / "nntp_sink.py")], stdout=subprocess.PIPE,
                             text=True)
@@ -81,15 +83,18 @@ def main():
             "Windows Registry Editor Version 5.00\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\Pellido Software\\Kavrin/32\\Servers\\127.0.0.1]\r\n"
             f'"Port Number"=dword:{port:08x}\r\n"Number of Newsgroups"=dword:00000000\r\n')
-        project = work / "bench.kv32"
-        project.write_text(
-            "[Kavrin/32]\r\nNewsgroup Server=127.0.0.1\r\n"
-            f"Port Number={port}\r\nSubject=bench\r\nFrom Name=Bench\r\n"
-            "From E-mail Address=bench@example.invalid\r\nCrosspost=1\r\n"
-            "Encoding Method=1\r\nSplit Large Messages=1\r\nSplit Lines=10000\r\n"
-            f"[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n0={data}\r\n")
+        def project_for(attachment):
+            project = work / (attachment.stem + ".kv32")
+            project.write_text(
+                "[Kavrin/32]\r\nNewsgroup Server=127.0.0.1\r\n"
+                f"Port Number={port}\r\nSubject=bench\r\nFrom Name=Bench\r\n"
+                "From E-mail Address=bench@example.invalid\r\nCrosspost=1\r\n"
+                "Encoding Method=1\r\nSplit Large Messages=1\r\nSplit Lines=10000\r\n"
+                f"[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n0={attachment}\r\n")
+            return project
         env = dict(os.environ, KAVRIN32_CONFIG_DIR=str(config))
-        ours_cmd = [str(kavrin), "--post", str(project)]
+        ours_cmd = [str(kavrin), "--post", str(project_for(data))]
+        small_run = time_v([str(kavrin), "--post", str(project_for(small))], env)
         nyuu = install_nyuu(build / "nyuu")
         peer_cmd = None
         if nyuu:
@@ -119,7 +124,9 @@ def main():
         status = max(r[3] for r in runs)
         summary[name] = (mb / wall, cpu / mb, rss)
         print(f"{name:10} {mb / wall:8.1f} {cpu / mb:10.5f} {rss:13.1f} {status:5}")
-    ok = all(r[3] == 0 for r in results["kavrin32"])
+    print(f"kavrin32 peak RSS posting {SIZE >> 23} MiB: {small_run[2] / 1024:.1f} MiB, "
+          f"{SIZE >> 20} MiB: {summary['kavrin32'][2]:.1f} MiB (should not grow with the file)")
+    ok = all(r[3] == 0 for r in results["kavrin32"]) and small_run[3] == 0
     if "Nyuu" in summary:
         ours, peer = summary["kavrin32"], summary["Nyuu"]
         print(f"ratios kavrin32/Nyuu: speed {ours[0] / peer[0]:.2f} (goal >= 1), "
