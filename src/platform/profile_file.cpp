@@ -288,6 +288,10 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         if (!ec)
             target = to.is_absolute() ? to : target.parent_path() / to;
     }
+    // Replacing needs only the folder's permission, but a file the user may not write stays
+    // as it is, as it would for a program that writes the file in place.
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        fail("cannot write", target, errno);
     fs::path dir = target.parent_path();
     if (dir.empty())
         dir = ".";

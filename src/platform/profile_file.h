@@ -67,5 +67,6 @@ private:
 
 // Replaces the file with the given bytes in one atomic step: a temporary file beside it is
 // written, flushed to disk and renamed over it; a symbolic link is followed, an existing file's
-// permissions are kept. On failure raises std::runtime_error and the old file is as it was.
+// permissions are kept; a file the user may not write is refused. On failure raises
+// std::runtime_error and the old file is as it was.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);

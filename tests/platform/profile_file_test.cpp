@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -216,6 +218,39 @@ TEST(ProfileFileSave, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {
         for (const auto& e : fs::directory_iterator(dir.path()))
             EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
     }
+}
+
+TEST(ProfileFileSave, AReadOnlyFileIsRefusedNotReplaced) {
+    // The folder would let a new file take the old one's place; the file's own permission
+    // still says no, as it does to a program that writes the file in place.
+    TempDir dir;
+    writeFile(dir / "ro.kv32", "[A]\r\nk=old\r\n");
+    fs::permissions(dir.path(), fs::perms::all);
+    ::chmod((dir / "ro.kv32").c_str(), 0444);
+    // Root may write any file: the save runs as an ordinary user.
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        if (::access(dir.path().c_str(), W_OK | X_OK) != 0)
+            ::_exit(2);
+        try {
+            writeFileAtomically(dir / "ro.kv32", "[A]\r\nk=new\r\n");
+        } catch (const std::runtime_error&) {
+            ::_exit(0);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "no ordinary user to save as";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the read-only file was replaced";
+    EXPECT_EQ(readFile(dir / "ro.kv32"), "[A]\r\nk=old\r\n");
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".tmp-"), std::string::npos) << e.path();
 }
 
 TEST(ProfileFileSave, ThroughALinkKeepsTheLinkAndThePermissions) {
