@@ -325,12 +325,16 @@ struct TNNTP::Impl {
         finish(nerTimeout, what, true, true);
     }
 
-    // Closes the socket without raising any event.
+    // Closes the socket without raising any event. A QUIT still in the socket's buffer is
+    // handed to the system first (a new Connect right after Quit must not swallow it);
+    // anything else unsent is thrown away, so a cancelled body never gets its end.
     void closeSocket() {
         timer.stop();
         if (!socket)
             return;
         QObject::disconnect(socket.get(), nullptr, q, nullptr);
+        if (phase == Phase::QuitSent)
+            socket->flush();
         socket->abort();
         // This may run inside one of the socket's own signals.
         socket.release()->deleteLater();

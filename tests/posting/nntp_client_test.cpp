@@ -454,4 +454,13 @@ TEST_F(NntpClientTest, QuitEndsTheConnectionEvenWithoutAGoodbye) {
     EXPECT_EQ(client.events.back(), "protocol 0");
 }
 
+TEST_F(NntpClientTest, AConnectRightAfterQuitStillSaysGoodbye) {
+    ASSERT_TRUE(connect());
+    client.nntp.Quit();
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server->commands.contains("QUIT"); }, 10000));
+    EXPECT_EQ(server->connections, 2);
+    EXPECT_TRUE(client.errors.empty());
+}
+
 }  // namespace
