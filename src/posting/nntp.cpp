@@ -669,9 +669,9 @@ struct TNNTP::Impl {
         request.Password.fill(QLatin1Char('\0'));
         if (user.isEmpty()) {
             if (forCommand) {
-                finishCommandRefused(
-                    nerAuthentication,
-                    QStringLiteral("%1 asks for a user name and password").arg(q->RemoteHost));
+                finish(nerAuthentication,
+                       QStringLiteral("%1 asks for a user name and password").arg(q->RemoteHost),
+                       false, false);
             } else {
                 becomeReady();
             }
@@ -690,10 +690,6 @@ struct TNNTP::Impl {
         pass.fill('\0');
         phase = Phase::AuthUser;
         send(QByteArrayLiteral("AUTHINFO USER ") + user + "\r\n");
-    }
-
-    void finishCommandRefused(int number, const QString& description) {
-        finish(number, description, false, false);
     }
 
     void authDone(bool ok) {
