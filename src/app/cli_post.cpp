@@ -99,11 +99,9 @@ int runPost(const std::vector<std::string>& args) {
 
     // The run's MIME record comes before any random pick, as in the window.
     const TMIME mime;
-    const RandomPickLists picks{lists.Subjects, lists.Names, lists.EmailAddresses,
-                                lists.Organizations};
     ComposeEnvironment env;
     env.hostName = advanced.HostName;
-    ArticleBuilder builder(project, picks, mime, env, prompts);
+    ArticleBuilder builder(project, lists, mime, env, prompts);
     ProjectPostingPlan plan(project, builder);
 
     TNNTP nntp;
