@@ -94,6 +94,21 @@ TEST_F(NntpClientTest, DotStuffsEveryLineStartWhereverThePiecesOfTheBodyEnd) {
     EXPECT_TRUE(server->articles.last().endsWith("Subject: scripted\r\n\r\n"));
 }
 
+TEST_F(NntpClientTest, ALargeBodyReportsProgressAboutOncePerMegabyte) {
+    ASSERT_TRUE(connect());
+    std::string body;
+    while (body.size() < 3500000)
+        body += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/ABCDEFGHIJKL\r\n";
+    ASSERT_TRUE(client.post(simpleHeaders(), body));
+    const std::int64_t total = client.nntp.DocInput().BytesTotal;
+    EXPECT_GT(total, static_cast<std::int64_t>(body.size()));
+    ASSERT_GE(client.progress.size(), 3u);
+    EXPECT_LE(client.progress.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(client.progress.begin(), client.progress.end()));
+    EXPECT_EQ(client.progress.back(), total);
+    EXPECT_EQ(server->articles.last().size(), total);
+}
+
 TEST_F(NntpClientTest, RefusedArticlesAreErrorsAndTheConnectionStaysUsable) {
     server->replies("POST", {"440 posting not permitted\r\n", "340 send it\r\n"});
     server->replies(".", {"441 437 Article rejected\r\n", "240 ok\r\n"});

@@ -42,6 +42,7 @@ struct TestClient {
     TNNTP nntp;
     std::vector<std::string> events;
     std::vector<int> docInStates;
+    std::vector<std::int64_t> progress;  // BytesTransferred at each body data event
     std::vector<int> errors;
     QString errorTexts;
     QString user;
@@ -68,6 +69,8 @@ struct TestClient {
                          [this](bool ok) { events.push_back(ok ? "auth ok" : "auth failed"); });
         QObject::connect(&nntp, &TNNTP::OnDocInput, [this] {
             docInStates.push_back(nntp.DocInput().State);
+            if (nntp.DocInput().State == docData)
+                progress.push_back(nntp.DocInput().BytesTransferred);
             events.push_back("doc " + std::to_string(nntp.DocInput().State));
         });
         QObject::connect(&nntp, &TNNTP::OnDocOutput, [this] {
