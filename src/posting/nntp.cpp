@@ -170,6 +170,11 @@ struct TNNTP::Impl {
                    true, true);
             return;
         }
+        if (q->Security != NntpSecurity::None && !QSslSocket::supportsSsl()) {
+            finish(nerTls, QStringLiteral("No TLS library is available to secure the connection"),
+                   true, true);
+            return;
+        }
         if (q->Security != NntpSecurity::None) {
             auto* s = new QSslSocket;
             ssl = s;
