@@ -2,12 +2,12 @@
 // server, with the settings store and the data folder in a temporary folder.
 #include "app/cli.h"
 
-#include "list_server.h"
 #include "model/server_storage.h"
 #include "newsgroups/newsgroup_list.h"
 #include "platform/file_settings_store.h"
 #include "support/nntp_test_support.h"
 #include "support/recording_prompts.h"
+#include "support/scripted_nntp_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -31,7 +31,9 @@ protected:
         setenv("KAVRIN32_DATA_DIR", (home() / "data").c_str(), 1);
         std::filesystem::remove_all(home() / "config");
         std::filesystem::remove_all(home() / "data");
-        server = std::make_unique<ListServer>();
+        server = std::make_unique<ScriptedNntpServer>();
+        server->replies("MODE", {"200 reader\r\n"});
+        server->replies("QUIT", {"205 bye\r\n"});
         TServer record;
         record.HostName = "127.0.0.1";
         record.Port = server->port();
@@ -49,19 +51,19 @@ protected:
 
     std::filesystem::path file() const { return home() / "data" / "127.0.0.1.txt"; }
 
-    std::unique_ptr<ListServer> server;
+    std::unique_ptr<ScriptedNntpServer> server;
     RecordingPrompts prompts;
 };
 
 TEST_F(CliNewsgroupsTest, GetThenUpdateFillTheListFileAndTheRecord) {
-    server->listReply = "215 list\r\nb.two 2 1 y\r\n3dfx.one 1 1 y\r\n.\r\n";
+    server->replies("LIST", {"215 list\r\nb.two 2 1 y\r\n3dfx.one 1 1 y\r\n.\r\n"});
     EXPECT_EQ(runGetNewsgroups({"127.0.0.1"}, false), 0);
     EXPECT_EQ(readFile(file()), "3dfx.one\r\nb.two\r\n");
     const TServer first = stored();
     EXPECT_EQ(first.NumberOfNewsgroups, 2);
     EXPECT_GT(first.LastUpdated, 0.0);
 
-    server->newGroupsReply = "231 new\r\na.new 1 1 y\r\nb.two 2 1 y\r\n.\r\n";
+    server->replies("NEWGROUPS", {"231 new\r\na.new 1 1 y\r\nb.two 2 1 y\r\n.\r\n"});
     EXPECT_EQ(runGetNewsgroups({"127.0.0.1"}, true), 0);
     EXPECT_TRUE(std::any_of(server->commands.begin(), server->commands.end(),
                             [](const QByteArray& c) { return c.startsWith("NEWGROUPS "); }));
@@ -75,7 +77,7 @@ TEST_F(CliNewsgroupsTest, FailuresEndWithAFailingStatusAndChangeNothing) {
         std::vector<std::string> args;
         int status;
     };
-    server->listReply = "502 not for you\r\n";
+    server->replies("LIST", {"502 not for you\r\n"});
     const std::vector<Case> cases = {
         {"no host", {}, 2},
         {"two hosts", {"a", "b"}, 2},

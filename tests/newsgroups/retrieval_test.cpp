@@ -1,7 +1,7 @@
 #include "newsgroups/retrieval.h"
 
-#include "list_server.h"
 #include "support/nntp_test_support.h"
+#include "support/scripted_nntp_server.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
 
@@ -88,7 +88,12 @@ protected:
         record.HostName = "127.0.0.1";
         record.Port = server.port();
         policy.saveRecord = [this](const TServer& r) { saved.push_back(r); };
+        server.replies("MODE", {"200 reader\r\n"});
+        server.replies("QUIT", {"205 bye\r\n"});
     }
+
+    // The whole answer to LIST, status line included.
+    void listReply(const QByteArray& reply) { server.replies("LIST", {reply}); }
 
     TNewsgroupRetrieval& engine() {
         if (!m_engine)
@@ -124,7 +129,7 @@ protected:
     }
 
     TempDir data;
-    ListServer server;
+    ScriptedNntpServer server;
     TServer record;
     TNewsgroupList list;
     TNNTP nntp;
@@ -163,7 +168,7 @@ TEST_F(RetrievalTest, GetTakesTheFirstFieldOfEveryLine) {
         {"an empty list", "215 list\r\n.\r\n", {}},
     };
     for (const Case& c : cases) {
-        server.listReply = c.reply;
+        listReply(c.reply);
         saved.clear();
         ASSERT_NO_FATAL_FAILURE(run()) << c.what;
         EXPECT_EQ(namesOf(list), c.expected) << c.what;
@@ -187,7 +192,7 @@ TEST_F(RetrievalTest, GetTakesTheFirstFieldOfEveryLine) {
 }
 
 TEST_F(RetrievalTest, TheDialogSeesStatusTextsCursorAndButtons) {
-    server.listReply = "215 list\r\n" + listLines({"b", "a"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"b", "a"}) + ".\r\n");
     engine().getNewsgroups();
     EXPECT_EQ(observer.busy, (std::vector<bool>{true}));
     EXPECT_EQ(observer.buttons, TRetrievalButtons{});
@@ -216,8 +221,8 @@ TEST_F(RetrievalTest, TheDialogSeesStatusTextsCursorAndButtons) {
 TEST_F(RetrievalTest, UpdateAddsOnlyGroupsNotYetInTheList) {
     storeOldList({"a.one", "c.three"});
     const double since = record.LastUpdated;
-    server.newGroupsReply =
-        "231 new groups\r\n" + listLines({"c.three", "b.two", "b.two", "0day.new"}) + ".\r\n";
+    server.replies("NEWGROUPS", {"231 new groups\r\n" +
+                                 listLines({"c.three", "b.two", "b.two", "0day.new"}) + ".\r\n"});
     ASSERT_NO_FATAL_FAILURE(run(true));
     EXPECT_EQ(namesOf(list), (Names{"0day.new", "a.one", "b.two", "c.three"}));
     EXPECT_EQ(readFile(file()), "0day.new\r\na.one\r\nb.two\r\nc.three\r\n");
@@ -229,7 +234,7 @@ TEST_F(RetrievalTest, UpdateAddsOnlyGroupsNotYetInTheList) {
     EXPECT_TRUE(contains(observer.status, "Retrieving new newsgroups..."));
 
     // No new groups: the time moves on, the list and count stay.
-    server.newGroupsReply = "231 new groups\r\n.\r\n";
+    server.replies("NEWGROUPS", {"231 new groups\r\n.\r\n"});
     record.NumberOfNewsgroups = 99;  // a count that drifted is put right
     ASSERT_NO_FATAL_FAILURE(run(true));
     EXPECT_EQ(list.size(), 4u);
@@ -240,7 +245,7 @@ TEST_F(RetrievalTest, UpdateAddsOnlyGroupsNotYetInTheList) {
 TEST_F(RetrievalTest, UpdateWithoutAListFileFetchesTheWholeList) {
     record.LastUpdated = 46000.5;
     record.NumberOfNewsgroups = 7;
-    server.listReply = "215 list\r\n" + listLines({"x.y"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"x.y"}) + ".\r\n");
     ASSERT_NO_FATAL_FAILURE(run(true));
     EXPECT_TRUE(server.commands.contains("LIST"));
     EXPECT_FALSE(std::any_of(server.commands.begin(), server.commands.end(),
@@ -256,9 +261,11 @@ TEST_F(RetrievalTest, ADroppedTransferLeavesListFileAndRecordAsTheyWere) {
     Names many;
     for (int i = 0; i < 5000; ++i)
         many.push_back("new.group" + std::to_string(i));
-    server.listReply = "215 list\r\n" + listLines(many);  // no closing "."
-    server.dropAfterReply = true;
-    ASSERT_NO_FATAL_FAILURE(run());
+    listReply("215 list\r\n" + listLines(many));  // no closing "."
+    engine().getNewsgroups();
+    ASSERT_TRUE(waitFor([&] { return contains(observer.status, "Retrieving newsgroups..."); }));
+    server.closeConnections();
+    ASSERT_TRUE(waitFor([&] { return observer.ended == 1; }));
     EXPECT_EQ(namesOf(list), (Names{"old.one", "old.two"}));
     EXPECT_EQ(readFile(file()), oldFile);
     EXPECT_EQ(record.NumberOfNewsgroups, before.NumberOfNewsgroups);
@@ -270,8 +277,7 @@ TEST_F(RetrievalTest, ADroppedTransferLeavesListFileAndRecordAsTheyWere) {
     EXPECT_FALSE(engine().running());
 
     // The dialog stays usable: the next fetch works.
-    server.dropAfterReply = false;
-    server.listReply = "215 list\r\n" + listLines({"new.one"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"new.one"}) + ".\r\n");
     ASSERT_NO_FATAL_FAILURE(run());
     EXPECT_EQ(namesOf(list), (Names{"new.one"}));
 }
@@ -282,7 +288,7 @@ TEST_F(RetrievalTest, AListFileThatCannotBeWrittenIsReportedAndChangesNothing) {
     list.append("kept");
     const TServer before = record;
     std::filesystem::create_directory(file());  // the file's name is taken by a folder
-    server.listReply = "215 list\r\n" + listLines({"a", "b"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"a", "b"}) + ".\r\n");
     ASSERT_NO_FATAL_FAILURE(run());
     ASSERT_EQ(prompts.shown().size(), 1u);
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
@@ -300,7 +306,7 @@ TEST_F(RetrievalTest, AListFileThatCannotBeWrittenIsReportedAndChangesNothing) {
 
 TEST_F(RetrievalTest, ABannerWithoutPostingAsksBeforeGoingOn) {
     server.banner = "201 no posting here\r\n";
-    server.listReply = "215 list\r\n" + listLines({"a.b"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"a.b"}) + ".\r\n");
     const std::string question = "127.0.0.1 may not allow posting.  Do you want to continue?";
 
     prompts.answerNext(PromptAnswer::No);
@@ -338,13 +344,13 @@ TEST_F(RetrievalTest, AFailedConnectionGivesTheDialogBack) {
 }
 
 TEST_F(RetrievalTest, ARefusedListShowsTheReplyAndTheConnectionCanBeUsedAgain) {
-    server.listReply = "502 not for you\r\n";
+    listReply("502 not for you\r\n");
     ASSERT_NO_FATAL_FAILURE(run());
     EXPECT_TRUE(contains(prompts.texts(), "502 not for you"));
     EXPECT_FALSE(std::filesystem::exists(file()));
     EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, false, true}));
 
-    server.listReply = "215 list\r\n" + listLines({"a.b"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"a.b"}) + ".\r\n");
     ASSERT_NO_FATAL_FAILURE(run());
     EXPECT_EQ(namesOf(list), (Names{"a.b"}));
 }
@@ -368,7 +374,7 @@ const QByteArray& millionGroupReply() {
 }
 
 TEST_F(RetrievalTest, AMillionGroupListArrivesWholeAndSorted) {
-    server.listReply = millionGroupReply();
+    listReply(millionGroupReply());
     ASSERT_NO_FATAL_FAILURE(run());
     ASSERT_EQ(list.size(), 1000000u);
     EXPECT_EQ(record.NumberOfNewsgroups, 1000000);
@@ -397,7 +403,7 @@ TEST_F(RetrievalTest, ClosingTheDialogMidwayTouchesNothingAfterwards) {
     storeOldList({"old.one"});
     const TServer before = record;
     const std::string oldFile = readFile(file());
-    server.listReply = millionGroupReply();
+    listReply(millionGroupReply());
     // Closed while connecting, while receiving, and while parsing.
     for (const char* moment :
          {"Connecting...", "Retrieving newsgroups...", "Parsing newsgroups..."}) {
@@ -417,7 +423,7 @@ TEST_F(RetrievalTest, ClosingTheDialogMidwayTouchesNothingAfterwards) {
 }
 
 TEST_F(RetrievalTest, TheDialogMayCloseItselfWhenTheListIsIn) {
-    server.listReply = "215 list\r\n" + listLines({"a.b"}) + ".\r\n";
+    listReply("215 list\r\n" + listLines({"a.b"}) + ".\r\n");
     // The server properties dialog with close-when-done saves and closes as the list is in.
     observer.onCompleted = [this] {
         saved.push_back(record);
