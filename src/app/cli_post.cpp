@@ -36,8 +36,9 @@ public:
     }
 };
 
-// A Ctrl+C is the Stop button: it is asked about (and answered as --yes says), the transfer in
-// progress is cancelled and the session ends with its normal disconnect.
+// A Ctrl+C is the Stop button already answered Yes: pressing it is the user's answer, so it is
+// not asked about again. No further article starts, the transfer in progress is cancelled and
+// the session ends with its normal disconnect.
 volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void onInterrupt(int) {
     g_interrupted = 1;
@@ -115,7 +116,7 @@ int runPost(const std::vector<std::string>& args) {
     QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
         if (g_interrupted) {
             g_interrupted = 0;
-            session.RequestStop();
+            session.StopNow();
         }
     });
     interruptPoll.start(100);

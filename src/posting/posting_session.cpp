@@ -109,7 +109,13 @@ void TPostingSession::RequestStop() {
     if (!m_running)
         return;
     // The session may have ended while the question was open.
-    if (m_prompts.confirm("Stop posting?") != PromptAnswer::Yes || !m_running)
+    if (m_prompts.confirm("Stop posting?") != PromptAnswer::Yes)
+        return;
+    StopNow();
+}
+
+void TPostingSession::StopNow() {
+    if (!m_running || m_stopRequested)
         return;
     m_stopRequested = true;
     m_result.Stopped = true;

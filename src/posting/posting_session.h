@@ -58,6 +58,9 @@ public:
     // "Stop Posting": asks, and on Yes lets no further article start and cancels the transfer
     // in progress.
     void RequestStop();
+    // Stops at once, as a Yes to that question does: for callers whose user has already said
+    // so (Ctrl+C on the command line).
+    void StopNow();
 
     bool Running() const { return m_running; }
     const PostingResult& Result() const { return m_result; }
