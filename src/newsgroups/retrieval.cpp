@@ -118,7 +118,7 @@ void TNewsgroupRetrieval::start(int job) {
     m_phase = Phase::Connecting;
     m_retrievalJob = job;
     m_commandSent = false;
-    m_buffer.clear();
+    m_reply.clear();
     m_observer.busyChanged(true);
     m_observer.buttonsChanged(TRetrievalButtons{});
     m_job.Value = job;
@@ -179,7 +179,7 @@ void TNewsgroupRetrieval::finish(bool completed, bool disconnect) {
     m_slice.stop();
     m_parser.reset();
     m_taken = {};
-    m_buffer = QByteArray();
+    m_reply = {};
     QPointer<TNewsgroupRetrieval> self(this);
     m_observer.busyChanged(false);
     m_observer.buttonsChanged(idleButtons());
@@ -201,7 +201,7 @@ void TNewsgroupRetrieval::abandon() {
     m_slice.stop();
     m_parser.reset();
     m_taken = {};
-    m_buffer = QByteArray();
+    m_reply = {};
     if (wasRunning) {
         if (m_job.Value == m_retrievalJob)
             m_job.Value = jobNothing;
@@ -263,14 +263,14 @@ void TNewsgroupRetrieval::onDocOutput() {
         case docBegin:
             m_observer.statusChanged(0, m_retrievalJob == jobNewNewsgroups ? kStatusRetrievingNew
                                                                            : kStatusRetrievingAll);
-            m_buffer.clear();
+            m_reply.clear();
             break;
         case docData:
-            m_buffer.append(doc.GetData());
+            keepReplyPart(doc.GetData());
             break;
         case docComplete:
             // Lines handed over with the end of the reply are part of it.
-            m_buffer.append(doc.GetData());
+            keepReplyPart(doc.GetData());
             beginParse();
             break;
         default:
@@ -299,22 +299,61 @@ void TNewsgroupRetrieval::showCount(std::size_t n) {
     m_observer.statusChanged(1, QStringLiteral(" %1 newsgroups      ").arg(n));
 }
 
+void TNewsgroupRetrieval::keepReplyPart(QByteArray part) {
+    if (part.isEmpty())
+        return;
+    // The reply is kept in the pieces it came in rather than appended to one buffer, which
+    // would be copied as it grows. A piece that does not end a line is joined with the next,
+    // so no name is split between two.
+    if (!m_reply.empty() && !m_reply.back().endsWith('\n') && !m_reply.back().endsWith('\r'))
+        m_reply.back().append(part);
+    else
+        m_reply.push_back(std::move(part));
+}
+
 void TNewsgroupRetrieval::beginParse() {
     m_phase = Phase::Parsing;
     m_count = m_retrievalJob == jobNewNewsgroups ? m_list.size() : 0;
     m_observer.statusChanged(0, kStatusParsing);
     showCount(m_count);
-    // The names are gathered at the front of the reply itself as it is parsed (each is written
-    // over bytes the parser has passed), so the reply's other fields can be given back after
-    // the parse without a second buffer.
-    m_names = m_buffer.data();
-    m_namesSize = 0;
-    m_parser.emplace(std::string_view(m_names, static_cast<std::size_t>(m_buffer.size())), true);
-    m_lastLine = 0;
     m_taken.clear();
     // One name a line: room for them all up front, so the list never grows by copying itself.
-    m_taken.reserve(static_cast<std::size_t>(m_buffer.count('\n')) + 1);
+    std::size_t lines = 1;
+    for (const QByteArray& part : m_reply)
+        lines += static_cast<std::size_t>(part.count('\n'));
+    m_taken.reserve(lines);
+    m_part = 0;
+    startPart();
     m_slice.start();
+}
+
+void TNewsgroupRetrieval::startPart() {
+    m_parser.reset();
+    if (m_part >= m_reply.size())
+        return;
+    // The names are gathered at the front of the piece itself as it is parsed (each is written
+    // over bytes the parser has passed), so the other fields can be given back after the parse
+    // without a second buffer. Every piece starts on a new line.
+    QByteArray& part = m_reply[m_part];
+    m_names = part.data();
+    m_namesSize = 0;
+    m_partTaken = m_taken.size();
+    m_lastLine = 0;
+    m_parser.emplace(std::string_view(m_names, static_cast<std::size_t>(part.size())), true);
+}
+
+void TNewsgroupRetrieval::endPart() {
+    QByteArray& part = m_reply[m_part];
+    part.truncate(static_cast<qsizetype>(m_namesSize));
+    part.squeeze();
+    if (part.constData() != m_names) {
+        const char* base = part.constData();
+        for (std::size_t i = m_partTaken; i < m_taken.size(); ++i)
+            m_taken[i] = std::string_view(base + (m_taken[i].data() - m_names), m_taken[i].size());
+    }
+    m_names = nullptr;
+    ++m_part;
+    startPart();
 }
 
 void TNewsgroupRetrieval::runSlice() {
@@ -327,6 +366,17 @@ void TNewsgroupRetrieval::runSlice() {
 void TNewsgroupRetrieval::parseSlice() {
     QElapsedTimer clock;
     clock.start();
+    for (; m_parser; endPart()) {
+        if (!parseInPart(clock))
+            return;
+    }
+    showCount(m_count);
+    m_observer.statusChanged(0, kStatusSorting);
+    m_phase = Phase::Sorting;
+    m_slice.start();  // let "Sorting..." show before the sort holds the loop
+}
+
+bool TNewsgroupRetrieval::parseInPart(const QElapsedTimer& clock) {
     TParser& parser = *m_parser;
     while (parser.TokenKind != TParser::tkEndOfText) {
         // The first field of each line is the group's name; the article numbers and flags
@@ -342,25 +392,13 @@ void TNewsgroupRetrieval::parseSlice() {
                 if (clock.elapsed() >= kSliceMs) {
                     parser.NextToken();
                     m_slice.start();
-                    return;
+                    return false;
                 }
             }
         }
         parser.NextToken();
     }
-    m_parser.reset();
-    m_buffer.truncate(static_cast<qsizetype>(m_namesSize));
-    m_buffer.squeeze();
-    if (m_buffer.constData() != m_names) {
-        const char* base = m_buffer.constData();
-        for (std::string_view& name : m_taken)
-            name = std::string_view(base + (name.data() - m_names), name.size());
-    }
-    m_names = nullptr;
-    showCount(m_count);
-    m_observer.statusChanged(0, kStatusSorting);
-    m_phase = Phase::Sorting;
-    m_slice.start();  // let "Sorting..." show before the sort holds the loop
+    return true;
 }
 
 void TNewsgroupRetrieval::sortAndStore() {
@@ -379,7 +417,9 @@ void TNewsgroupRetrieval::sortAndStore() {
                 fresh.append(name);
     } else {
         fresh.appendViews(std::move(m_taken));
-        fresh.adopt(m_buffer);  // the names are views into the reply: keep it, do not copy
+        // The names are views into the reply: keep it, do not copy them.
+        for (QByteArray& part : m_reply)
+            fresh.adopt(std::move(part));
     }
     m_taken = {};
     fresh.sort(m_locale, sortedPrefix);

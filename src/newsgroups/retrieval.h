@@ -132,8 +132,12 @@ private:
     void onDocOutput();
     void onError(int number, const QString& description);
 
+    void keepReplyPart(QByteArray part);
     void beginParse();
+    void startPart();
+    void endPart();
     void parseSlice();
+    bool parseInPart(const QElapsedTimer& clock);
     void sortAndStore();
     void runSlice();
     void showCount(std::size_t n);
@@ -154,13 +158,15 @@ private:
     bool m_replacing = false;  // an old connection is being dropped to make a new one
     std::vector<QMetaObject::Connection> m_connections;
 
-    QByteArray m_buffer;  // the reply as it arrives
+    std::vector<QByteArray> m_reply;  // the reply as it arrives, piece by piece
     // The parse in progress: the parser walks the reply, the names taken so far are views into
     // its front.
     std::optional<TParser> m_parser;
     std::vector<std::string_view> m_taken;
-    char* m_names = nullptr;  // where the names gathered so far begin: the reply's start
+    std::size_t m_part = 0;   // the piece of the reply being parsed
+    char* m_names = nullptr;  // where the names gathered from it begin: the piece's start
     std::size_t m_namesSize = 0;
+    std::size_t m_partTaken = 0;  // the first of m_taken that came from this piece
     std::int32_t m_lastLine = 0;
     std::size_t m_count = 0;
     QTimer m_slice;
