@@ -44,10 +44,8 @@ struct TRetrievalButtons {
     friend bool operator==(const TRetrievalButtons&, const TRetrievalButtons&) = default;
 };
 
-// What the dialog running a retrieval is told. Calls come from the event loop, never from
-// inside one of the dialog's own calls into the engine, except busyChanged and buttonsChanged
-// at the start.
-//
+// What the dialog running a retrieval is told. Calls come from the event loop, and from inside
+// getNewsgroups and updateNewsgroups as a retrieval starts (or fails to connect at once).
 // None of these may destroy the engine except retrievalCompleted.
 class TRetrievalObserver {
 public:
