@@ -5,7 +5,11 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <cstring>
 
 namespace {
@@ -30,22 +34,130 @@ int rawCompare(std::string_view a, std::string_view b) {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-// The order of the list: case-insensitive in the user's locale. In the C locale that is the
-// comparison of case-folded text (what QCollator does there too), done on the bytes where the
-// names are ASCII, which nearly every newsgroup name is. Other locales go through the
-// collator, with the names widened into stack buffers rather than allocated strings.
+// A weight for each byte such that comparing two names byte by byte by weight (a shorter name
+// first when one is the start of the other) gives the locale's case-insensitive order. Only
+// bytes from `low` to `high` have one; 0 is kept for "ended".
+struct ByteWeights {
+    std::array<unsigned char, 256> weight{};
+    unsigned char low = 0, high = 0;
+
+    bool covers(std::string_view s) const {
+        for (char c : s) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < low || b > high)
+                return false;
+        }
+        return true;
+    }
+    int compare(std::string_view a, std::string_view b) const {
+        const std::size_t n = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned char wa = weight[static_cast<unsigned char>(a[i])];
+            const unsigned char wb = weight[static_cast<unsigned char>(b[i])];
+            if (wa != wb)
+                return wa < wb ? -1 : 1;
+        }
+        if (a.size() != b.size())
+            return a.size() < b.size() ? -1 : 1;
+        return 0;
+    }
+};
+
+// In the C locale: case folding, for every ASCII byte but NUL.
+ByteWeights foldWeights() {
+    ByteWeights w;
+    for (int c = 1; c < 128; ++c)
+        w.weight[static_cast<std::size_t>(c)] = foldAscii(static_cast<unsigned char>(c));
+    w.low = 1;
+    w.high = 127;
+    return w;
+}
+
+// In another locale, for the printable ASCII characters that make up newsgroup names: each
+// character is weighed by where the collator puts it alone. That holds only for a locale with
+// no contractions among them (Czech sorts "ch" after "h", Danish "aa" as "å") and no ignored
+// punctuation, so it is checked against the collator on every string of one and two such
+// characters; a locale that fails the check is sorted by the collator itself.
+std::optional<ByteWeights> collatorWeights(const QCollator& collator) {
+    std::vector<std::string> singles;
+    for (char c = 33; c < 127; ++c)
+        singles.emplace_back(1, c);
+    auto collate = [&](const std::string& a, const std::string& b) {
+        return collator.compare(QString::fromLatin1(a.data(), qsizetype(a.size())),
+                                QString::fromLatin1(b.data(), qsizetype(b.size())));
+    };
+    std::sort(singles.begin(), singles.end(),
+              [&](const std::string& a, const std::string& b) { return collate(a, b) < 0; });
+    ByteWeights w;
+    w.low = 33;
+    w.high = 126;
+    unsigned char rank = 1;
+    for (std::size_t i = 0; i < singles.size(); ++i) {
+        if (i > 0 && collate(singles[i - 1], singles[i]) != 0)
+            ++rank;
+        w.weight[static_cast<unsigned char>(singles[i][0])] = rank;
+    }
+
+    std::vector<std::string> probe;
+    std::vector<QString> text;
+    for (char a = 33; a < 127; ++a) {
+        probe.emplace_back(1, a);
+        for (char b = 33; b < 127; ++b)
+            probe.push_back(std::string{a, b});
+    }
+    for (const std::string& p : probe)
+        text.push_back(QString::fromLatin1(p.data(), qsizetype(p.size())));
+    std::vector<std::size_t> byCollator(probe.size()), byWeights(probe.size());
+    for (std::size_t i = 0; i < probe.size(); ++i)
+        byCollator[i] = byWeights[i] = i;
+    std::sort(byCollator.begin(), byCollator.end(), [&](std::size_t x, std::size_t y) {
+        const int c = collator.compare(text[x], text[y]);
+        return c != 0 ? c < 0 : probe[x] < probe[y];
+    });
+    std::sort(byWeights.begin(), byWeights.end(), [&](std::size_t x, std::size_t y) {
+        const int c = w.compare(probe[x], probe[y]);
+        return c != 0 ? c < 0 : probe[x] < probe[y];
+    });
+    if (byCollator != byWeights)
+        return std::nullopt;
+    return w;
+}
+
+// Worked out once per locale.
+std::optional<ByteWeights> weightsFor(const QLocale& locale, const QCollator& collator) {
+    if (locale.language() == QLocale::C)
+        return foldWeights();
+    static std::mutex lock;
+    static std::map<QString, std::optional<ByteWeights>> known;
+    const std::lock_guard<std::mutex> guard(lock);
+    const QString key = locale.name();
+    auto found = known.find(key);
+    if (found == known.end())
+        found = known.emplace(key, collatorWeights(collator)).first;
+    return found->second;
+}
+
+// The order of the list: case-insensitive in the user's locale. Names whose bytes all have a
+// weight (ASCII, which nearly every newsgroup name is) are compared by weight; the others in
+// the C locale by case-folded text (what QCollator does there too), elsewhere by the collator,
+// with ASCII names widened into stack buffers rather than allocated strings.
 class NameOrder {
 public:
     explicit NameOrder(const QLocale& locale)
         : m_plain(locale.language() == QLocale::C), m_collator(locale) {
         m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+        m_weights = weightsFor(locale, m_collator);
     }
 
     bool operator()(std::string_view a, std::string_view b) const { return compare(a, b) < 0; }
-    bool plain() const { return m_plain; }
+    const std::optional<ByteWeights>& weights() const { return m_weights; }
 
     int compare(std::string_view a, std::string_view b) const {
-        const int c = m_plain ? foldCompare(a, b) : collate(a, b);
+        int c;
+        if (m_weights && m_weights->covers(a) && m_weights->covers(b))
+            c = m_weights->compare(a, b);
+        else
+            c = m_plain ? foldCompare(a, b) : collate(a, b);
         return c != 0 ? c : rawCompare(a, b);
     }
 
@@ -93,32 +205,33 @@ private:
 
     bool m_plain;
     QCollator m_collator;
+    std::optional<ByteWeights> m_weights;
 };
 
-// Sorts ASCII names in the C locale by their case-folded bytes, eight bytes at a time: each
-// name carries the next eight folded bytes as one big-endian number, the names are sorted by
-// that number, and each run that ties is sorted again on the following eight. Compared with
-// sorting by string comparisons this reads each byte about once and keeps the work in one
-// array, which matters for group names: long runs of them share their first dozen bytes
-// ("alt.binaries."). Gives exactly the order of NameOrder there. A name must hold no NUL,
-// which stands for "ended" (so shorter names come first).
+// Sorts names whose bytes all have a weight by those weights, eight bytes at a time: each
+// name carries the weights of its next eight bytes as one big-endian number, the names are
+// sorted by that number, and each run that ties is sorted again on the following eight.
+// Compared with sorting by string comparisons this reads each byte about once and keeps the
+// work in one array, which matters for group names: long runs of them share their first dozen
+// bytes ("alt.binaries."). Gives exactly the order of NameOrder. Weight 0 stands for "ended"
+// (so shorter names come first).
 struct Keyed {
     std::uint64_t key;
     std::string_view name;
 };
 
-std::uint64_t foldedKey(std::string_view s, std::size_t d) {
+std::uint64_t weightKey(std::string_view s, std::size_t d, const ByteWeights& w) {
     std::uint64_t key = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         const std::size_t at = d + i;
-        key = (key << 8) | (at < s.size() ? foldAscii(static_cast<unsigned char>(s[at])) : 0u);
+        key = (key << 8) | (at < s.size() ? w.weight[static_cast<unsigned char>(s[at])] : 0u);
     }
     return key;
 }
 
-void foldedSort(Keyed* a, std::size_t n, std::size_t d) {
+void weightSort(Keyed* a, std::size_t n, std::size_t d, const ByteWeights& w) {
     for (std::size_t i = 0; i < n; ++i)
-        a[i].key = foldedKey(a[i].name, d);
+        a[i].key = weightKey(a[i].name, d, w);
     std::sort(a, a + n, [](const Keyed& x, const Keyed& y) { return x.key < y.key; });
     for (std::size_t i = 0; i < n;) {
         std::size_t j = i + 1;
@@ -126,7 +239,7 @@ void foldedSort(Keyed* a, std::size_t n, std::size_t d) {
             ++j;
         if (j - i > 1) {
             if ((a[i].key & 0xFF) != 0) {
-                foldedSort(a + i, j - i, d + 8);
+                weightSort(a + i, j - i, d + 8, w);
             } else {
                 // Names equal but for letter case: by their bytes.
                 std::sort(a + i, a + j,
@@ -135,13 +248,6 @@ void foldedSort(Keyed* a, std::size_t n, std::size_t d) {
         }
         i = j;
     }
-}
-
-bool isFoldable(std::string_view s) {
-    for (char c : s)
-        if (c == '\0' || (static_cast<unsigned char>(c) & 0x80))
-            return false;
-    return true;
 }
 
 bool refusedHostChar(unsigned char c) {
@@ -215,12 +321,14 @@ void TNewsgroupList::sort(const QLocale& locale, std::size_t sortedPrefix) {
     const auto begin = m_names.begin();
     const auto mid = begin + static_cast<std::ptrdiff_t>(std::min(sortedPrefix, m_names.size()));
     auto sortRange = [&](std::vector<std::string_view>::iterator from) {
-        if (order.plain() && std::all_of(from, m_names.end(), isFoldable)) {
+        const std::optional<ByteWeights>& weights = order.weights();
+        if (weights && std::all_of(from, m_names.end(),
+                                   [&](std::string_view n) { return weights->covers(n); })) {
             std::vector<Keyed> keyed;
             keyed.reserve(static_cast<std::size_t>(m_names.end() - from));
             for (auto it = from; it != m_names.end(); ++it)
                 keyed.push_back({0, *it});
-            foldedSort(keyed.data(), keyed.size(), 0);
+            weightSort(keyed.data(), keyed.size(), 0, *weights);
             for (const Keyed& k : keyed)
                 *from++ = k.name;
         } else {

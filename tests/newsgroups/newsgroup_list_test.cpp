@@ -64,8 +64,9 @@ TEST(NewsgroupListTest, SortIgnoresCaseInTheLocaleOrder) {
 // Random names over an alphabet that makes ties, case pairs, punctuation and (unless asciiOnly)
 // non-ASCII meet.
 Names randomNames(std::size_t count, unsigned seed, bool asciiOnly = false) {
-    static const std::vector<std::string> all = {
-        "a", "A", "b", "B", "z", ".", "-", "_", "+", "0", "9", "alt.", "\xC3\xA9", "\xC3\x89"};
+    static const std::vector<std::string> all = {"a", "A", "b",    "B",        "c",       "h",
+                                                 "H", "z", ".",    "-",        "_",       "+",
+                                                 "0", "9", "alt.", "\xC3\xA9", "\xC3\x89"};
     const std::vector<std::string> pieces(all.begin(), all.end() - (asciiOnly ? 2 : 0));
     std::mt19937 rng(seed);
     Names names;
@@ -84,9 +85,13 @@ TEST(NewsgroupListTest, SortAgreesWithTheLocaleCollator) {
         QLocale locale;
         Names names;
     };
-    // ASCII names in the C locale take a sort of their own; the others go through the collator.
+    // ASCII names take a sort of their own where the locale allows it; Czech does not (it
+    // sorts "ch" after "h"), nor do names with other characters.
+    const QLocale czech(QLocale::Czech, QLocale::CzechRepublic);
     const std::vector<Run> runs = {
         {kC, randomNames(5000, 3, true)},
+        {kEnglish, randomNames(5000, 5, true)},
+        {czech, randomNames(3000, 9, true)},
         {kC, randomNames(3000, 7)},
         {kEnglish, randomNames(3000, 7)},
         {QLocale(QLocale::Swedish, QLocale::Sweden), randomNames(3000, 7)}};
