@@ -139,15 +139,18 @@ void TNewsgroupRetrieval::connectClient() {
             connect(&nntp, &TNNTP::OnError, this, &TNewsgroupRetrieval::onError),
         };
     }
-    nntp.RemoteHost = fromStd(m_record.HostName);
-    nntp.RemotePort = m_record.Port;
-    nntp.Security = static_cast<NntpSecurity>(m_record.Security);
-    // A connection left open by an earlier attempt that failed after login is used as it is:
-    // it will not announce "ready" a second time.
-    if (nntp.State() == nsConnected && nntp.ProtocolState() == prcReady && !nntp.Busy()) {
+    const QString host = fromStd(m_record.HostName);
+    const auto security = static_cast<NntpSecurity>(m_record.Security);
+    // A connection to the same server left open by an earlier attempt that failed after login
+    // is used as it is: it will not announce "ready" a second time.
+    if (nntp.State() == nsConnected && nntp.ProtocolState() == prcReady && !nntp.Busy() &&
+        nntp.RemoteHost == host && nntp.RemotePort == m_record.Port && nntp.Security == security) {
         sendCommand();
         return;
     }
+    nntp.RemoteHost = host;
+    nntp.RemotePort = m_record.Port;
+    nntp.Security = security;
     // Connect drops whatever the client still has open (a goodbye still on its way, say); the
     // end of that old connection is not the end of this retrieval.
     m_replacing = true;
