@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -478,6 +479,7 @@ protected:
         const auto found = innTestServer();
         if (!found)
             GTEST_SKIP() << kNoInnServer;
+        inn = *found;
         record.HostName = found->host.toStdString();
         record.Port = found->port;
         for (const QString& g : found->groups)
@@ -486,14 +488,16 @@ protected:
     }
 
     // Runs one retrieval over the given list and data folder to its end.
-    void run(TNewsgroupList& into, const std::filesystem::path& folder, bool update) {
+    void run(TNewsgroupList& into, const std::filesystem::path& folder, bool update,
+             bool completes = true) {
         Observer observer;
         TNNTP nntp;
         TNewsgroupRetrieval engine(nntp, job, record, into, observer, prompts, policy, folder);
         update ? engine.updateNewsgroups() : engine.getNewsgroups();
         ASSERT_TRUE(waitFor([&] { return observer.ended == 1; }));
         ASSERT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
-        EXPECT_EQ(observer.completed, 1) << ::testing::PrintToString(prompts.texts());
+        EXPECT_EQ(observer.completed, completes ? 1 : 0)
+            << ::testing::PrintToString(prompts.texts());
     }
 
     std::string listText(const TNewsgroupList& list) const {
@@ -503,6 +507,7 @@ protected:
         return text;
     }
 
+    InnTestServer inn;
     TempDir data;
     TServer record;
     Names groups;
@@ -557,6 +562,46 @@ TEST_F(RetrievalInnTest, ListAndNewGroupsComeFromARealServer) {
     EXPECT_EQ(record.NumberOfNewsgroups, static_cast<int>(list.size()));
     EXPECT_EQ(saved.back().NumberOfNewsgroups, record.NumberOfNewsgroups);
     EXPECT_GT(record.LastUpdated, known.LastUpdated);
+}
+
+TEST_F(RetrievalInnTest, AServerThatWantsALoginGetsTheStoredOrTheTypedOne) {
+    // This port serves only after AUTHINFO, and its greeting says "no posting": go on anyway.
+    record.Port = inn.authPort;
+    prompts.setDefaultAnswer(PromptAnswer::Yes);
+    const std::string user = inn.user.toStdString(), password = inn.password.toStdString();
+    struct Case {
+        const char* what;
+        std::string storedUser, storedPassword;
+        std::optional<NntpAuthRequest> typed;  // the server properties dialog's fields
+        bool completes;
+    };
+    const std::vector<Case> cases = {
+        {"the stored login", user, password, std::nullopt, true},
+        {"the typed login wins over the stored one", user, "wrong",
+         NntpAuthRequest{inn.user, inn.password}, true},
+        {"a wrong login", user, "wrong", std::nullopt, false},
+    };
+    for (const Case& c : cases) {
+        TempDir folder;
+        record.UserName = c.storedUser;
+        record.Password = c.storedPassword;
+        policy.credentials = nullptr;
+        if (c.typed)
+            policy.credentials = [typed = *c.typed] { return typed; };
+        prompts.clear();
+        TNewsgroupList list;
+        ASSERT_NO_FATAL_FAILURE(run(list, folder.path(), false, c.completes)) << c.what;
+        EXPECT_EQ(std::filesystem::exists(newsgroupListPath(folder.path(), record.HostName)),
+                  c.completes)
+            << c.what;
+        if (c.completes) {
+            for (const std::string& g : groups)
+                EXPECT_TRUE(contains(namesOf(list), g)) << c.what << ": " << g;
+        } else {
+            EXPECT_TRUE(list.empty()) << c.what;
+            EXPECT_GE(prompts.shown().size(), 2u) << c.what;  // the question, then the refusal
+        }
+    }
 }
 
 }  // namespace
