@@ -62,6 +62,19 @@ std::string serverKeyPath(std::string_view hostName) {
     return settingsPath(kServers, hostName);
 }
 
+bool isRefusedHostNameByte(unsigned char c) {
+    return c <= 32 || c == 127 || c == '/' || c == '\\';
+}
+
+bool isValidHostName(std::string_view host) {
+    if (host.empty() || host.find("..") != std::string_view::npos)
+        return false;
+    for (char c : host)
+        if (isRefusedHostNameByte(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
 std::vector<std::string> serverNames(SettingsStore& store) {
     return store.subkeyNames(kServers);
 }
@@ -105,6 +118,10 @@ bool LoadServer(TServer& server, SettingsStore& store, UserPrompts& prompts) {
 bool SaveServer(const TServer& server, SettingsStore& store, UserPrompts& prompts) {
     if (server.HostName.empty())
         return true;
+    if (!isValidHostName(server.HostName)) {
+        prompts.error(kInvalidHostNameMessage);
+        return false;
+    }
     if (server.Password.size() > kMaxPasswordBytes) {
         prompts.error(kPasswordTooLongMessage);
         return false;

@@ -38,17 +38,29 @@ std::vector<std::string> serverNames(SettingsStore& store);
 // nothing. An empty host name does nothing and returns true.
 bool LoadServer(TServer& server, SettingsStore& store, UserPrompts& prompts);
 
-// Writes the record in one write of the store, creating its key. A password longer than
-// kMaxPasswordBytes is refused before anything is written: an error box says so and the result
-// is false. A failed write shows "Unable to save news server to registry"; a password that does
-// not read back equal shows "Error saving encrypted password!". An empty host name does nothing
-// and returns true.
+// Writes the record in one write of the store, creating its key. A host name that
+// isValidHostName refuses, or a password longer than kMaxPasswordBytes, is refused before
+// anything is written: an error box says so and the result is false. A failed write shows "Unable
+// to save news server to registry"; a password that does not read back equal shows "Error saving
+// encrypted password!". An empty host name does nothing and returns true.
 bool SaveServer(const TServer& server, SettingsStore& store, UserPrompts& prompts);
+
+// The error text shown when a host name cannot be saved as a server.
+inline constexpr std::string_view kInvalidHostNameMessage =
+    "A news server's host name cannot be empty or contain blanks, control characters, \"/\", "
+    "\"\\\" or \"..\".";
 
 // The error text shown when a password is too long to be stored.
 inline constexpr std::string_view kPasswordTooLongMessage =
     "The password is too long to be saved: at most 126 characters (bytes of UTF-8) can be "
     "stored.";
+
+// Host names that may be saved as a server: not empty, and nothing that could make the server's
+// newsgroup list file land outside the data folder or be hard to handle there ("/", "\", "..",
+// blanks, control characters).
+bool isValidHostName(std::string_view host);
+// True for a byte that isValidHostName refuses anywhere in a name.
+bool isRefusedHostNameByte(unsigned char c);
 
 // Settings-store key path of a server: "Servers\<hostName>".
 std::string serverKeyPath(std::string_view hostName);

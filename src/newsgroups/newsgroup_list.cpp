@@ -1,5 +1,7 @@
 #include "newsgroups/newsgroup_list.h"
 
+#include "model/server_storage.h"
+
 #include <QCollator>
 #include <QFile>
 #include <QSaveFile>
@@ -250,10 +252,6 @@ void weightSort(Keyed* a, std::size_t n, std::size_t d, const ByteWeights& w) {
     }
 }
 
-bool refusedHostChar(unsigned char c) {
-    return c <= 32 || c == 127 || c == '/' || c == '\\';
-}
-
 }  // namespace
 
 TNewsgroupList::TNewsgroupList(const TNewsgroupList& other)
@@ -343,13 +341,6 @@ void TNewsgroupList::sort(const QLocale& locale, std::size_t sortedPrefix) {
     }
 }
 
-bool isValidHostName(std::string_view host) {
-    if (host.empty() || host.find("..") != std::string_view::npos)
-        return false;
-    return std::none_of(host.begin(), host.end(),
-                        [](char c) { return refusedHostChar(static_cast<unsigned char>(c)); });
-}
-
 std::string newsgroupListFileName(std::string_view host) {
     std::string name;
     name.reserve(host.size() + 4);
@@ -357,7 +348,7 @@ std::string newsgroupListFileName(std::string_view host) {
         const auto c = static_cast<unsigned char>(host[i]);
         const bool dotPair = c == '.' && ((i + 1 < host.size() && host[i + 1] == '.') ||
                                           (i > 0 && host[i - 1] == '.'));
-        name += (refusedHostChar(c) || dotPair) ? '_' : static_cast<char>(c);
+        name += (isRefusedHostNameByte(c) || dotPair) ? '_' : static_cast<char>(c);
     }
     return name + ".txt";
 }

@@ -58,11 +58,6 @@ private:
     std::size_t m_freeSize = 0;
 };
 
-// Host names that may be saved as a server: not empty, and nothing that could make the list
-// file land outside the data folder or be hard to handle there ("/", "\", "..", blanks, control
-// characters).
-bool isValidHostName(std::string_view host);
-
 // The list file's name for a host: the host name followed by ".txt", letter case kept. Any
 // character that isValidHostName refuses is replaced by "_" (and ".." by "__"), so even a
 // record that was stored by other means names a file in the data folder.

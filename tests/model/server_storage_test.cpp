@@ -237,6 +237,26 @@ TEST(ServerStorage, PasswordsTooLongForTheStoredFormAreRefusedNotCut) {
     EXPECT_EQ(back.Password, fits);
 }
 
+TEST(ServerStorage, HostNamesThatCouldLeaveTheDataFolderAreRefusedOnSave) {
+    // The host name becomes both a key and the name of the server's list file.
+    for (std::string host : {"../etc", "a/b", "a\\b", "two words", "tab\tname", "x..y"}) {
+        MemorySettingsStore store;
+        RecordingPrompts prompts;
+        TServer s = sampleServer();
+        s.HostName = host;
+        EXPECT_FALSE(SaveServer(s, store, prompts)) << host;
+        ASSERT_EQ(prompts.shown().size(), 1u) << host;
+        EXPECT_EQ(prompts.shown()[0].text, kInvalidHostNameMessage);
+        EXPECT_TRUE(store.subkeyNames("Servers").empty()) << host;
+    }
+    MemorySettingsStore store;
+    RecordingPrompts prompts;
+    TServer s = sampleServer();
+    s.HostName = "news-1.example.com";
+    EXPECT_TRUE(SaveServer(s, store, prompts));
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
 TEST(ServerStorage, SaveFailuresAreReported) {
     {
         FaultyStore store;
@@ -262,7 +282,7 @@ TEST(ServerStorage, SaveFailuresAreReported) {
         EXPECT_FALSE(SaveServer(s, store, prompts));
         EXPECT_FALSE(LoadServer(s, store, prompts));
         EXPECT_EQ(prompts.texts(),
-                  (std::vector<std::string>{"Unable to save news server to registry",
+                  (std::vector<std::string>{std::string(kInvalidHostNameMessage),
                                             "Unable to load server from registry"}));
         EXPECT_FALSE(store.keyExists("Servers"));
     }

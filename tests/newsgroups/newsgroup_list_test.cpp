@@ -1,5 +1,7 @@
 #include "newsgroups/newsgroup_list.h"
 
+#include "model/server_storage.h"
+
 #include "support/temp_dir.h"
 
 #include <QCollator>
