@@ -17,7 +17,11 @@
 namespace {
 
 std::string quotedPath(const std::filesystem::path& p) {
-    return "\"" + p.string() + "\"";
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "\"" + string.
+    std::string quoted(1, '"');
+    quoted += p.string();
+    quoted += '"';
+    return quoted;
 }
 
 std::string errnoText(int err) {

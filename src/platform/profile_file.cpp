@@ -297,8 +297,11 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view byt
         dir = ".";
 
     static std::atomic<unsigned> counter{0};
-    fs::path temp = dir / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) +
-                           "-" + std::to_string(counter++));
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "." + string.
+    std::string tempName(1, '.');
+    tempName += target.filename().string();
+    tempName += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    fs::path temp = dir / tempName;
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         fail("cannot create", temp, errno);
