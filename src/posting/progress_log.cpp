@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QLocale>
 
+#include <vector>
+
 namespace {
 
 const char* const kStartFailed = "Unable to start progress log";
@@ -14,6 +16,41 @@ std::unique_ptr<QIODevice> openForAppend(const QString& fileName) {
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
         return nullptr;
     return file;
+}
+
+// Qt's long time format names the time zone ("t"); the user's long time format of a desktop
+// does not, and the heading shows that. The field goes with the blanks, comma and brackets that
+// only set it off; quoted text stays as it is.
+QString withoutTimeZone(const QString& format) {
+    std::vector<bool> quoted(std::size_t(format.size()), false);
+    bool inQuote = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        if (format.at(i) == QLatin1Char('\''))
+            inQuote = !inQuote;
+        quoted[std::size_t(i)] = inQuote || format.at(i) == QLatin1Char('\'');
+    }
+    const auto plain = [&](qsizetype i, QLatin1StringView set) {
+        return !quoted[std::size_t(i)] && set.contains(format.at(i));
+    };
+    QString out = format;
+    // From the end, so what is removed never moves what is still to be looked at.
+    qsizetype limit = format.size();
+    for (qsizetype i = format.size() - 1; i >= 0; --i) {
+        if (!plain(i, QLatin1StringView("t")))
+            continue;
+        qsizetype begin = i;
+        while (begin > 0 && plain(begin - 1, QLatin1StringView("t")))
+            --begin;
+        while (begin > 0 && plain(begin - 1, QLatin1StringView(" ,([")))
+            --begin;
+        qsizetype end = i + 1;
+        while (end < limit && plain(end, QLatin1StringView(")] ")))
+            ++end;
+        out.remove(begin, end - begin);
+        limit = begin;
+        i = begin;
+    }
+    return out.trimmed();
 }
 
 }  // namespace
@@ -31,6 +68,12 @@ QString TProgressLog::SessionFileName(const TAdvanced& advanced, const QString& 
     return projectName.mid(slash + 1) + QStringLiteral(".txt");
 }
 
+QString TProgressLog::Heading(const QLocale& locale, const QDateTime& at) {
+    return QStringLiteral("Log started ") + locale.toString(at.date(), QLocale::ShortFormat) +
+           QLatin1Char(' ') +
+           locale.toString(at.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
 void TProgressLog::Start(const QString& projectName) {
     m_file.reset();
     m_fileName.clear();
@@ -45,11 +88,7 @@ void TProgressLog::Start(const QString& projectName) {
         return;
     }
     m_fileName = name;
-    const QLocale locale = QLocale::system();
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString heading = QStringLiteral("Log started ") +
-                            locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                            locale.toString(now.time(), QLocale::LongFormat);
+    const QString heading = Heading(QLocale::system(), QDateTime::currentDateTime());
     if (!writeLine(heading) || !writeLine(QString(52, QLatin1Char('-'))))
         fail(kStartFailed);
 }

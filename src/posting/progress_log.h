@@ -3,7 +3,9 @@
 #include "model/advanced.h"
 #include "platform/user_prompts.h"
 
+#include <QDateTime>
 #include <QIODevice>
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -43,6 +45,8 @@ public:
     // The log file name a session uses: the project's name with ".txt" when the settings ask
     // for it, else the name in the settings.
     static QString SessionFileName(const TAdvanced& advanced, const QString& projectName);
+    // "Log started " and the moment in the locale's short date and long time formats.
+    static QString Heading(const QLocale& locale, const QDateTime& at);
 
 private:
     bool writeLine(const QString& text);

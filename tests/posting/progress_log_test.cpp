@@ -171,3 +171,23 @@ TEST_F(ProgressLogTest, ALogThatFailsMidSessionWarnsOnceAndTheMemoGoesOn) {
     EXPECT_EQ(memo.size(), 11u);
     EXPECT_EQ(advanced.LogFile, "session.log");
 }
+
+// The heading shows the date and time as the user's locale writes them, without the time zone
+// that Qt's long time format carries, wherever the locale puts it.
+TEST(ProgressLogHeading, DateAndTimeInTheLocalesFormatsWithoutATimeZone) {
+    const QDateTime at(QDate(2026, 12, 10), QTime(15, 4, 5));
+    const struct {
+        const char* locale;
+        const char* heading;
+    } cases[] = {
+        {"en_US", "Log started 12/10/26 3:04:05 PM"},
+        {"de_DE", "Log started 10.12.26 15:04:05"},
+        {"ca_ES", "Log started 10/12/26 15:04:05"},            // "H:mm:ss (t)"
+        {"fr_CH", "Log started 10.12.26 15.04:05 h"},          // a quoted "h" stays
+        {"nus_SS", "Log started 10/12/2026 3:04:05 T\u014A"},  // the zone comes first
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TProgressLog::Heading(QLocale(QString::fromUtf8(c.locale)), at).toStdString(),
+                  c.heading)
+            << c.locale;
+}
