@@ -1,5 +1,14 @@
 #include "widgets/cols.h"
 
+namespace {
+
+// One pass over the pattern: a title holding "%1" or the like stays as it is.
+QString line(const QString& title, int width, const QString& valign, const QString& halign) {
+    return QStringLiteral("%1;%2;%3;%4").arg(title, QString::number(width), valign, halign);
+}
+
+}  // namespace
+
 TCols::TCols() : m_lines{QStringLiteral("Column 1;100;0;0")} {}
 
 void TCols::SetColumns(const QStringList& lines) {
@@ -8,7 +17,7 @@ void TCols::SetColumns(const QStringList& lines) {
 }
 
 void TCols::Add(const QString& Title, int Width, int VAlign, int HAlign) {
-    m_lines.append(QStringLiteral("%1;%2;%3;%4").arg(Title).arg(Width).arg(VAlign).arg(HAlign));
+    m_lines.append(line(Title, Width, QString::number(VAlign), QString::number(HAlign)));
     changed();
 }
 
@@ -47,7 +56,7 @@ void TCols::SetWidth(int i, int Width) {
     QStringList parts = m_lines[i].split(QLatin1Char(';'));
     const QString valign = parts.size() > 2 ? parts[2] : QStringLiteral("0");
     const QString halign = parts.size() > 3 ? parts[3] : QStringLiteral("0");
-    m_lines[i] = QStringLiteral("%1;%2;%3;%4").arg(parts[0]).arg(Width).arg(valign, halign);
+    m_lines[i] = line(parts[0], Width, valign, halign);
     changed();
 }
 

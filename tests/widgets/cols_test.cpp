@@ -45,4 +45,10 @@ TEST(Cols, ReadsAndRewritesTheColumnLines) {
     EXPECT_EQ(cols.Columns().at(1), QStringLiteral("Posts;80;0;0"));
     EXPECT_EQ(cols.Columns().at(2), QStringLiteral("Date;10;2;1"));
     EXPECT_EQ(changes, 4);
+
+    // A title is text, even where it looks like a placeholder.
+    cols.Add(QStringLiteral("% of %1"), 20, 2, 1);
+    cols.SetWidth(4, 30);
+    EXPECT_EQ(cols.Columns().at(4), QStringLiteral("% of %1;30;2;1"));
+    EXPECT_EQ(cols.Title(4), QStringLiteral("% of %1"));
 }
