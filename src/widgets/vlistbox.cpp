@@ -495,8 +495,10 @@ void TVListBox::paintCell(QPainter& p, int row, int col, const QRect& cell, TOwn
     if (col == last) {
         const int textWidth = QFontMetrics(cellFont).horizontalAdvance(text) + 2 * TextMargin;
         m_widestLast = qMax(m_widestLast, textWidth);
+        // A right-aligned or centred last column is as wide as its longest text, so texts
+        // that overflow the view still share one right edge (or centre) when scrolled to.
         if (halign != 0)
-            area.setRight(qMax(area.right(), area.left() + textWidth - 1));
+            area.setRight(qMax(area.right(), area.left() + m_widestLast - 1));
     }
 
     if (m_ownerDraw && OnDrawItem) {
@@ -660,8 +662,10 @@ void TVListBox::keyPressEvent(QKeyEvent* event) {
         SetHeaderSortedIndex(std::clamp(next, 1, qMax(1, m_columns.Count())));
         return;
     }
-    // The bar is enabled exactly while the columns are wider than the rows' area.
-    if ((key == Qt::Key_Left || key == Qt::Key_Right) && horizontalScrollBar()->isEnabled()) {
+    // A shown bar owns the sideways keys, also one kept in view (and idle) while the columns
+    // fit; only a list without one lets them move the focus.
+    if ((key == Qt::Key_Left || key == Qt::Key_Right) &&
+        horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOn) {
         const int step = ctrl ? viewport()->width() * 9 / 10 : 1;
         SetHOffset(m_hOffset + (key == Qt::Key_Left ? -step : step));
         return;
@@ -688,7 +692,8 @@ void TVListBox::keyPressEvent(QKeyEvent* event) {
             target = cur < 0 ? shown : cur - page;
             break;
         case Qt::Key_PageDown:
-            target = cur < 0 ? shown + page : cur + page;
+            // From nothing it goes one page below the list's first row, wherever the view is.
+            target = cur < 0 ? page : cur + page;
             break;
         case Qt::Key_Home:
             target = 0;

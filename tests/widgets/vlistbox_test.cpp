@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -321,6 +322,29 @@ TEST_F(VListBox, KeysThatWouldNotMoveDoNothing) {
     EXPECT_EQ(list->ItemIndex(), 99);
 }
 
+TEST_F(VListBox, WithNothingFocusedKeysStartFromTheTopRowShownOrTheFirstPage) {
+    configure(*list, Single);
+    const struct {
+        Qt::Key key;
+        int row;
+    } cases[] = {
+        {Qt::Key_Up, 29},
+        {Qt::Key_Down, 29},
+        {Qt::Key_PageUp, 29},
+        // Page Down counts its page from the first row of the list, not from the view.
+        {Qt::Key_PageDown, ShownRows},
+    };
+    for (const auto& c : cases) {
+        list->Selections().Clear();
+        list->SetItemIndex(-1);
+        list->SetTopRow(30);
+        pressKey(list.get(), c.key);
+        EXPECT_EQ(list->ItemIndex(), c.row) << c.key;
+        EXPECT_EQ(order(), std::vector<int>{c.row}) << c.key;
+        EXPECT_FALSE(list->RowRect(c.row).isEmpty()) << c.key;
+    }
+}
+
 TEST_F(VListBox, ProtectedRowsAreNeverSelected) {
     list->OnIsProtected = [](TVListBox*, int Index, bool& Protect) {
         Protect = Index == 3 || Index == 4;
@@ -619,6 +643,18 @@ TEST_F(VListBox, TheSplitCursorShowsOnlyWhereAColumnCanBeSized) {
 TEST_F(VListBox, ColumnsWiderThanTheViewScrollSideways) {
     QScrollBar* hbar = list->horizontalScrollBar();
     EXPECT_FALSE(hbar->isVisible());
+    // A bar kept in view while the columns fit still owns the sideways keys: they move no row.
+    list->SetAlwaysHScrollbar(true);
+    ASSERT_TRUE(hbar->isVisible());
+    ASSERT_FALSE(hbar->isEnabled());
+    clickAt(rows(), at(4));
+    pressKey(list.get(), Qt::Key_Right);
+    pressKey(list.get(), Qt::Key_Left);
+    pressKey(list.get(), Qt::Key_Left);
+    EXPECT_EQ(list->ItemIndex(), 4);
+    EXPECT_EQ(list->HOffset(), 0);
+    list->SetAlwaysHScrollbar(false);
+    ASSERT_FALSE(hbar->isVisible());
     list->Columns().SetColumns({QStringLiteral("Group;200;0;0"), QStringLiteral("Posts;600;0;0")});
     ASSERT_TRUE(hbar->isVisible());
     clickAt(rows(), at(4));
@@ -658,6 +694,25 @@ TEST_F(VListBox, OwnerDrawnCellsAndRowColours) {
     EXPECT_EQ(colorAt(4), list->palette().color(QPalette::Active, QPalette::Highlight));
     EXPECT_EQ(colorAt(5), list->palette().color(QPalette::Active, QPalette::Base));
     EXPECT_EQ(drawnCols.front(), 1);
+}
+
+TEST_F(VListBox, RightAlignedTextsOfTheLastColumnLineUpAtTheLongestOne) {
+    list->Columns().SetColumns({QStringLiteral("Posts;50;0;2")});
+    const QString texts[] = {QStringLiteral("7"), QString(80, QLatin1Char('W')),
+                             QStringLiteral("12345")};
+    list->OnGetItem = [&](TVListBox*, int Index, int, QString& Strg, TOwnerDrawState, QFont&,
+                          QColor&, QColor&) { Strg = Index < 3 ? texts[Index] : QString(); };
+    std::map<int, QRect> drawn;
+    list->OnDrawItem = [&](TVListBox*, QPainter*, const QRect& Rect, int Index, int,
+                           TOwnerDrawState, bool&) { drawn[Index] = Rect; };
+    list->SetOwnerDraw(true);
+    rows()->repaint();  // the first pass meets the longest text
+    drawn.clear();
+    rows()->repaint();
+    ASSERT_EQ(drawn.count(2), 1u);
+    EXPECT_GT(drawn[1].right(), rows()->width());
+    EXPECT_EQ(drawn[0].right(), drawn[1].right());
+    EXPECT_EQ(drawn[2].right(), drawn[1].right());
 }
 
 TEST_F(VListBox, APictureShowsHeaderSelectionAndScrollBars) {
