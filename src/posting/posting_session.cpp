@@ -335,12 +335,11 @@ void TPostingSession::docInput() {
 
 void TPostingSession::error(int, const QString& description) {
     m_transferFailed = true;
-    // While a session runs the window stays as the session set it: giving the commands back
-    // here would let a second "Post It!" start inside this one and take Stop away.
-    if (!m_running) {
-        m_observer.BusyCursor(false);
+    m_observer.BusyCursor(false);
+    // While a session runs its commands stay as the session set them: giving them back here
+    // would let a second "Post It!" start inside this one and take Stop away.
+    if (!m_running)
         m_observer.PostingCommands(false);
-    }
     const QString text = withoutPassword(description);
     if (!text.isEmpty()) {
         m_prompts.error(text.toStdString());

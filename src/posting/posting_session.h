@@ -24,6 +24,8 @@ public:
     virtual void StatusText(const QString&) {}
     // 0 to 100.
     virtual void ProgressValue(int) {}
+    // The hourglass on or off. An error box gives the normal cursor back in the middle of a
+    // session, so off may come twice in a row.
     virtual void BusyCursor(bool) {}
     // true while a session runs: the tool bar and the File, Edit and Help menus are disabled,
     // Stop Posting is enabled and the progress page is shown. false gives the idle window back.

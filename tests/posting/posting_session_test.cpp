@@ -267,6 +267,7 @@ TEST_F(PostingSessionTest, ARefusedOrLostArticleIsAnErrorAndNeverPosted) {
         script(s, c.replies);
         project.Server.Port = s.port();
         observer.Memo.clear();
+        observer.Events.clear();
         prompts.clear();
         plan.Batches = {{{"r1"}, {"r2"}}};
         ASSERT_TRUE(session.Post(project, plan));
@@ -280,6 +281,12 @@ TEST_F(PostingSessionTest, ARefusedOrLostArticleIsAnErrorAndNeverPosted) {
         for (const auto& box : c.boxes)
             EXPECT_TRUE(contains(prompts.texts(), box)) << box;
         EXPECT_FALSE(prompts.shown().empty());
+        // The error box comes with the normal cursor, though the session goes on.
+        const auto& events = observer.Events;
+        const auto box = std::find_if(events.begin(), events.end(),
+                                      [](const std::string& e) { return e.starts_with("box: "); });
+        ASSERT_NE(box, events.end());
+        EXPECT_NE(std::find(events.begin(), box, "normal"), box) << dump(events);
         EXPECT_EQ(contains(observer.Memo, "NNTP server disconnected before posting completed"),
                   c.serverClosed)
             << dump(observer.Memo);
