@@ -224,11 +224,12 @@ QWidget* TVListBox::HeaderWidget() const {
 }
 
 QRect TVListBox::RowRect(int Index) const {
-    const int slot = Index - (m_top - 1);
+    // A row far below the view would overflow its pixel position in int.
+    const qint64 slot = qint64(Index) - (m_top - 1);
     const int rh = ActualRowHeight();
     if (Index < 0 || Index >= m_rowCount || slot < 0 || slot * rh >= viewport()->height())
         return {};
-    return QRect(0, slot * rh, viewport()->width(), rh);
+    return QRect(0, static_cast<int>(slot) * rh, viewport()->width(), rh);
 }
 
 void TVListBox::Refresh() {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <map>
 #include <memory>
 #include <set>
@@ -506,6 +507,14 @@ TEST_F(VListBox, ScrollBarStepsMoveByRowsWhateverTheRowCount) {
     // The last row is in full view at the bottom.
     EXPECT_EQ(list->TopRow(), 100000000 - ShownRows + 1);
     EXPECT_EQ(list->RowRect(99999999).bottom(), rows()->height() - 1 - rows()->height() % RowH);
+
+    // The largest row count: a row far below the view is simply not in it.
+    list->SetRowCount(INT_MAX);
+    list->SetTopRow(1);
+    EXPECT_TRUE(list->RowRect(INT_MAX - 1).isEmpty());
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_FALSE(list->RowRect(INT_MAX - 1).isEmpty());
+    EXPECT_TRUE(list->RowRect(0).isEmpty());
 }
 
 TEST_F(VListBox, TheViewFollowsTheThumbOnlyWhenTrackingIsOn) {
