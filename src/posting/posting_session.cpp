@@ -115,7 +115,7 @@ void TPostingSession::RequestStop() {
 }
 
 void TPostingSession::StopNow() {
-    if (!m_running || m_stopRequested)
+    if (!m_running)
         return;
     m_stopRequested = true;
     m_result.Stopped = true;
