@@ -156,6 +156,15 @@ void TNewsgroupRetrieval::connectClient() {
     m_replacing = true;
     nntp.Connect(nntp.RemoteHost, nntp.RemotePort);
     m_replacing = false;
+    // A connection that cannot even be tried (a port out of range, no TLS library) has
+    // reported "no connection" inside Connect, while the events were held back above: act on
+    // it now, or the job would stay taken and the dialog busy.
+    if (m_nntp && m_nntp->ProtocolState() == prcNoConnection &&
+        (m_nntp->State() == nsDisconnected || m_nntp->State() == nsNone)) {
+        m_job.Value = jobNothing;
+        if (running())
+            finish(false, false);
+    }
 }
 
 void TNewsgroupRetrieval::sendCommand() {

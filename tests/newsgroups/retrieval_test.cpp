@@ -335,14 +335,28 @@ TEST_F(RetrievalTest, AFailedConnectionGivesTheDialogBack) {
         probe.listen(QHostAddress::LocalHost, 0);
         closedPort = probe.serverPort();
     }
-    record.Port = closedPort;
-    ASSERT_NO_FATAL_FAILURE(run());
-    EXPECT_EQ(observer.busy, (std::vector<bool>{true, false}));
-    EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, false, true}));
-    EXPECT_EQ(observer.status.back(), "");
-    EXPECT_FALSE(prompts.shown().empty());
-    EXPECT_FALSE(std::filesystem::exists(file()));
-    EXPECT_TRUE(saved.empty());
+    struct Case {
+        const char* what;
+        int port;
+    };
+    // A refused connection fails later, from the event loop; a port no connection can use
+    // fails at once, inside the start.
+    for (const Case& c :
+         {Case{"a port nobody listens on", closedPort}, Case{"a port out of range", 70000}}) {
+        record.Port = c.port;
+        observer.busy.clear();
+        prompts.clear();
+        ASSERT_NO_FATAL_FAILURE(run()) << c.what;
+        EXPECT_EQ(observer.busy, (std::vector<bool>{true, false})) << c.what;
+        EXPECT_EQ(observer.buttons, (TRetrievalButtons{true, false, true})) << c.what;
+        EXPECT_EQ(observer.status.back(), "") << c.what;
+        EXPECT_FALSE(prompts.shown().empty()) << c.what;
+        EXPECT_FALSE(std::filesystem::exists(file())) << c.what;
+        EXPECT_TRUE(saved.empty()) << c.what;
+        // "No connection" frees the program-wide job for the next user of a connection.
+        EXPECT_EQ(job.Value, jobNothing) << c.what;
+        EXPECT_FALSE(engine().running()) << c.what;
+    }
 }
 
 TEST_F(RetrievalTest, ARefusedListShowsTheReplyAndTheConnectionCanBeUsedAgain) {
