@@ -382,6 +382,11 @@ void TNewsgroupRetrieval::parseSlice() {
         if (!parseInPart(clock))
             return;
     }
+    if (m_retrievalJob == jobNewNewsgroups) {
+        // The count shown last is the one the list and the record will hold.
+        keepOnlyNewNames();
+        m_count = m_list.size() + m_taken.size();
+    }
     showCount(m_count);
     m_observer.statusChanged(0, kStatusSorting);
     m_phase = Phase::Sorting;
@@ -413,20 +418,28 @@ bool TNewsgroupRetrieval::parseInPart(const QElapsedTimer& clock) {
     return true;
 }
 
+void TNewsgroupRetrieval::keepOnlyNewNames() {
+    // An update adds the groups the list does not hold yet, each once.
+    std::unordered_set<std::string_view> added(m_taken.begin(), m_taken.end());
+    for (std::string_view name : m_list.names())
+        added.erase(name);
+    std::size_t kept = 0;
+    for (std::string_view name : m_taken)
+        if (added.erase(name))
+            m_taken[kept++] = name;
+    m_taken.resize(kept);
+}
+
 void TNewsgroupRetrieval::sortAndStore() {
     TNewsgroupList fresh;
     std::size_t sortedPrefix = 0;
     if (m_retrievalJob == jobNewNewsgroups) {
-        // An update adds the groups the list does not hold yet, each once; the list, sorted by
-        // the last fetch, is merged with them rather than sorted again.
+        // The list, sorted by the last fetch, is merged with the new groups rather than
+        // sorted again.
         fresh = m_list;
         sortedPrefix = fresh.size();
-        std::unordered_set<std::string_view> added(m_taken.begin(), m_taken.end());
-        for (std::string_view name : fresh.names())
-            added.erase(name);
         for (std::string_view name : m_taken)
-            if (added.erase(name))
-                fresh.append(name);
+            fresh.append(name);
     } else {
         fresh.appendViews(std::move(m_taken));
         // The names are views into the reply: keep it, do not copy them.

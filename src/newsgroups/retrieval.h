@@ -136,6 +136,7 @@ private:
     void endPart();
     void parseSlice();
     bool parseInPart(const QElapsedTimer& clock);
+    void keepOnlyNewNames();
     void sortAndStore();
     void runSlice();
     void showCount(std::size_t n);

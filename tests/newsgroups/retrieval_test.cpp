@@ -234,6 +234,10 @@ TEST_F(RetrievalTest, UpdateAddsOnlyGroupsNotYetInTheList) {
         fromRecordDateTime(since).toUTC().toString(QStringLiteral("yyyyMMdd HHmmss")).toLatin1();
     EXPECT_TRUE(server.commands.contains("NEWGROUPS " + when + " GMT"));
     EXPECT_TRUE(contains(observer.status, "Retrieving new newsgroups..."));
+    // The count shown once the reply is parsed is the one the list and record get, not one
+    // that counts the repeats.
+    EXPECT_TRUE(contains(observer.counts, " 4 newsgroups      "));
+    EXPECT_FALSE(contains(observer.counts, " 6 newsgroups      "));
 
     // No new groups: the time moves on, the list and count stay.
     server.replies("NEWGROUPS", {"231 new groups\r\n.\r\n"});
