@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include "app/cli_support.h"
 #include "app/console_prompts.h"
 #include "model/server_storage.h"
 #include "newsgroups/newsgroup_list.h"
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 namespace {
 
@@ -60,23 +60,10 @@ int usage(bool updateOnly) {
 int runGetNewsgroups(const std::vector<std::string>& args, bool updateOnly) {
     std::string host;
     bool yes = false;
-    for (const auto& a : args) {
-        if (a == "--yes")
-            yes = true;
-        else if (a.starts_with("--") || !host.empty())
-            return usage(updateOnly);
-        else
-            host = a;
-    }
-    if (host.empty())
+    if (!parseOperandAndYes(args, host, yes))
         return usage(updateOnly);
 
-    std::optional<QCoreApplication> ownApp;
-    static int argc = 1;
-    static char name[] = "kavrin32";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        ownApp.emplace(argc, argv);
+    const CommandLineApplication app;
 
     ConsolePrompts prompts(yes);
     std::unique_ptr<SettingsStore> store = openUserSettings(&prompts);

@@ -1,5 +1,6 @@
 #include "app/cli.h"
 
+#include "app/cli_support.h"
 #include "app/console_prompts.h"
 #include "compose/article.h"
 #include "compose/identity.h"
@@ -22,7 +23,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -54,15 +54,7 @@ int usage() {
 int runPost(const std::vector<std::string>& args) {
     std::string file;
     bool yes = false;
-    for (const auto& a : args) {
-        if (a == "--yes")
-            yes = true;
-        else if (a.starts_with("--") || !file.empty())
-            return usage();
-        else
-            file = a;
-    }
-    if (file.empty())
+    if (!parseOperandAndYes(args, file, yes))
         return usage();
 
     // Article pieces and the socket's buffers are a few hundred KiB each and come and go all the
@@ -71,12 +63,7 @@ int runPost(const std::vector<std::string>& args) {
     mallopt(M_MMAP_THRESHOLD, 16 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 
-    std::optional<QCoreApplication> ownApp;
-    static int argc = 1;
-    static char name[] = "kavrin32";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        ownApp.emplace(argc, argv);
+    const CommandLineApplication app;
 
     ConsolePrompts prompts(yes);
     std::unique_ptr<SettingsStore> store = openUserSettings(&prompts);
