@@ -1,5 +1,7 @@
 #include "posting/progress_log.h"
 
+#include "compose/attachment.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -64,8 +66,8 @@ QString TProgressLog::SessionFileName(const TAdvanced& advanced, const QString& 
     if (!advanced.UseProjectNameAsLogFile)
         return QString::fromStdString(advanced.LogFile);
     // Only the last component: a project name never puts the log outside the current folder.
-    const qsizetype slash = projectName.lastIndexOf(QLatin1Char('/'));
-    return projectName.mid(slash + 1) + QStringLiteral(".txt");
+    return QString::fromStdString(FileNameOfPath(projectName.toStdString())) +
+           QStringLiteral(".txt");
 }
 
 QString TProgressLog::Heading(const QLocale& locale, const QDateTime& at) {
