@@ -1,10 +1,8 @@
 #include "app/cli.h"
 
+#include "app/cli_support.h"
 #include "app/console_prompts.h"
 #include "compose/article.h"
-#include "model/advanced_storage.h"
-#include "model/project_storage.h"
-#include "platform/file_settings_store.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -92,39 +90,27 @@ int runExport(const std::vector<std::string>& args) {
         return 2;
     }
     ConsolePrompts prompts;
+    CommandLineProject loaded;
+    if (!loadCommandLineProject(args[1], prompts, loaded))
+        return 1;
     std::error_code ec;
     const std::filesystem::path dir = args[0];
-    const std::filesystem::path projectPath = std::filesystem::absolute(args[1], ec);
-    if (!std::filesystem::is_regular_file(projectPath, ec)) {
-        prompts.error("Cannot open \"" + args[1] + "\": no such project file");
-        return 1;
-    }
     std::filesystem::create_directories(dir, ec);
     if (!std::filesystem::is_directory(dir, ec)) {
         prompts.error("Cannot create the folder \"" + args[0] + "\"");
         return 1;
     }
 
-    auto store = openUserSettings(&prompts);
-    TAdvanced advanced;
-    LoadAdvanced(advanced, *store, prompts);
-    ValueLists lists;
-    LoadValueLists(lists, *store);
-    TProject project = TProject::FirstStartDefault();
-    project.Name = projectPath.string();
-    if (!LoadProjectFromFile(project, *store, prompts))
-        return 1;
-
     // Each export is a run of its own, as a start of the program is: the seed starts at 0 and
     // the run's boundary is its first random draw.
     ResetComposeRunState();
     const TMIME mime;
     ComposeEnvironment env;
-    env.hostName = advanced.HostName;
-    ArticleBuilder builder(project, lists, mime, env, prompts);
+    env.hostName = loaded.advanced.HostName;
+    ArticleBuilder builder(loaded.project, loaded.lists, mime, env, prompts);
     DocumentWriter writer(dir);
     try {
-        for (const auto& batch : BuildBatches(project))
+        for (const auto& batch : BuildBatches(loaded.project))
             builder.ComposeBatch(batch, [&](OutgoingDocument& doc) { writer(doc); });
     } catch (const std::exception& e) {
         std::string text = e.what();

@@ -4,9 +4,6 @@
 #include "app/console_prompts.h"
 #include "compose/article.h"
 #include "compose/identity.h"
-#include "model/advanced_storage.h"
-#include "model/project_storage.h"
-#include "platform/file_settings_store.h"
 #include "posting/nntp.h"
 #include "posting/posting_session.h"
 #include "posting/project_plan.h"
@@ -22,7 +19,6 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 namespace {
 
@@ -66,30 +62,17 @@ int runPost(const std::vector<std::string>& args) {
     const CommandLineApplication app;
 
     ConsolePrompts prompts(yes);
-    std::unique_ptr<SettingsStore> store = openUserSettings(&prompts);
-    if (!store)
+    CommandLineProject loaded;
+    if (!loadCommandLineProject(file, prompts, loaded))
         return 1;
-    TAdvanced advanced;
-    LoadAdvanced(advanced, *store, prompts);
-    ValueLists lists;
-    LoadValueLists(lists, *store);
-
-    TProject project;
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    project.Name = ec ? file : absolute.string();
-    if (!std::filesystem::is_regular_file(project.Name)) {
-        std::fprintf(stderr, "kavrin32: no project file %s\n", file.c_str());
-        return 1;
-    }
-    if (!LoadProjectFromFile(project, *store, prompts))
-        return 1;
+    TProject& project = loaded.project;
+    TAdvanced& advanced = loaded.advanced;
 
     // The run's MIME record comes before any random pick, as in the window.
     const TMIME mime;
     ComposeEnvironment env;
     env.hostName = advanced.HostName;
-    ArticleBuilder builder(project, lists, mime, env, prompts);
+    ArticleBuilder builder(project, loaded.lists, mime, env, prompts);
     ProjectPostingPlan plan(project, builder);
 
     TNNTP nntp;

@@ -1,12 +1,20 @@
 #pragma once
 
+#include "model/advanced.h"
+#include "model/advanced_storage.h"
+#include "model/project.h"
+#include "platform/settings_store.h"
+#include "platform/user_prompts.h"
+
 #include <QCoreApplication>
+
+#include <memory>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-// What the commands that talk to a server share.
+// What the commands share.
 
 // Reads "OPERAND [--yes]" in any order. Returns false (wrong usage) for a missing or second
 // operand or an unknown option.
@@ -21,3 +29,16 @@ public:
 private:
     std::optional<QCoreApplication> m_own;
 };
+
+// A project file with what the program loads around it at start: the settings store, the
+// advanced settings (with the host-name rule) and the value lists.
+struct CommandLineProject {
+    std::unique_ptr<SettingsStore> store;
+    TAdvanced advanced;
+    ValueLists lists;
+    TProject project;
+};
+
+// Loads it all. Returns false, after a message through the prompts, when the project file is
+// missing or cannot be loaded.
+bool loadCommandLineProject(const std::string& file, UserPrompts& prompts, CommandLineProject& out);
