@@ -6,7 +6,7 @@
 set -euo pipefail
 
 what=${1:-build}
-build_pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools)
+build_pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-svg-dev)
 test_pkgs=(libgtest-dev libgmock-dev openssl)
 bench_pkgs=(libbenchmark-dev coreutils sharutils)
 

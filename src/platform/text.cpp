@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <cstdint>
+#include <fstream>
 
 bool isValidUtf8(std::string_view s) {
     std::size_t i = 0;
@@ -190,4 +191,34 @@ std::vector<std::string> splitLines(std::string_view text) {
     if (start < n)
         lines.emplace_back(text.substr(start));
     return lines;
+}
+
+bool readTextFileLines(const std::filesystem::path& file, std::vector<std::string>& lines,
+                       std::string* error) {
+    lines.clear();
+    auto fail = [&](const std::string& reason) {
+        if (error)
+            *error = "Cannot read \"" + file.string() + "\": " + reason;
+        return false;
+    };
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (ec || !std::filesystem::exists(status))
+        return fail("no such file");
+    if (!std::filesystem::is_regular_file(status))
+        return fail("not a regular file");
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return fail("it cannot be opened");
+    std::string bytes;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.append(buffer, std::size_t(in.gcount()));
+        if (bytes.size() > kMaxTextFileBytes)
+            return fail("it is larger than 256 MiB");
+    }
+    if (in.bad())
+        return fail("a read error occurred");
+    lines = splitLines(decodeText(bytes));
+    return true;
 }

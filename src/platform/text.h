@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,3 +24,14 @@ std::string utf8ToUtf16le(std::string_view utf8);
 std::string joinLines(const std::vector<std::string>& lines);
 // Splits at CR LF, CR or LF; a final line break adds no empty line; "" gives no lines.
 std::vector<std::string> splitLines(std::string_view text);
+
+// The largest text file the program loads into a field or list: a message, signature or list
+// file bigger than this is refused rather than read into memory whole.
+inline constexpr std::uintmax_t kMaxTextFileBytes = 256u << 20;
+
+// Reads a text file as the user's files hold it: decodeText's rule for the characters and
+// splitLines's for the line ends, so no line keeps a CR whatever system wrote it. Only regular
+// files up to kMaxTextFileBytes are read. On failure returns false, leaves lines empty and sets
+// error (when given) to a sentence naming the file and the reason.
+bool readTextFileLines(const std::filesystem::path& file, std::vector<std::string>& lines,
+                       std::string* error = nullptr);

@@ -22,6 +22,10 @@ THoverPictures::THoverPictures(const QList<QPixmap>& imgButtons, QObject* parent
     : QObject(parent), m_images(imgButtons) {}
 
 void THoverPictures::Attach(TMySpeedButton* button) {
+    // The normal picture from the start, so a button attached while disabled has one too.
+    const qsizetype index = button->Tag();
+    if (index >= 0 && index < m_images.size())
+        button->setIcon(QIcon(m_images.at(index)));
     connect(button, &TMySpeedButton::OnMouseEnter, this, [this, button] { btnMouseEnter(button); });
     connect(button, &TMySpeedButton::OnMouseLeave, this, [this, button] { btnMouseLeave(button); });
 }

@@ -36,6 +36,7 @@ class THoverPictures : public QObject {
 public:
     explicit THoverPictures(const QList<QPixmap>& imgButtons, QObject* parent = nullptr);
 
+    // Hooks the button's enter and leave up and shows its normal picture (set its Tag first).
     void Attach(TMySpeedButton* button);
     void btnMouseEnter(QObject* Sender);
     void btnMouseLeave(QObject* Sender);

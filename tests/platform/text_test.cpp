@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
 TEST(ListText, SplitsAtEveryKindOfBreakWithoutAFinalEmptyLine) {
@@ -63,4 +65,23 @@ TEST(TextDecoding, ConvertsUtf16LittleEndianBothWays) {
               "A");
     EXPECT_EQ(utf16leToUtf8(std::string("\x42\xDE", 2)), "\xEF\xBF\xBD");
     EXPECT_EQ(utf16leToUtf8(std::string("A\0B", 3)), "A\xEF\xBF\xBD");
+}
+
+TEST(TextFiles, ReadsAnyLineEndAndEitherCharacterSet) {
+    TempDir dir;
+    writeFile(dir / "mixed.txt", "crlf\r\nlf\nlone cr\rcaf\xE9\r\n");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(readTextFileLines(dir / "mixed.txt", lines));
+    EXPECT_EQ(lines, (std::vector<std::string>{"crlf", "lf", "lone cr", "caf\xC3\xA9"}));
+}
+
+TEST(TextFiles, RefusesWhatIsNotARegularFileWithAReason) {
+    TempDir dir;
+    std::vector<std::string> lines{"old"};
+    std::string error;
+    EXPECT_FALSE(readTextFileLines(dir / "missing.txt", lines, &error));
+    EXPECT_TRUE(lines.empty());
+    EXPECT_NE(error.find("missing.txt"), std::string::npos) << error;
+    EXPECT_FALSE(readTextFileLines(dir.path(), lines, &error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 }
