@@ -14,6 +14,9 @@ struct TServer {
     std::string Password;  // clear text in memory only
     // How the connection is secured: 0 none, 1 TLS on connect, 2 STARTTLS.
     std::int32_t Security = 0;
+    // A PEM file of certificate authorities trusted for this server besides the system's (a
+    // private server's own authority); empty for none.
+    std::string CaFile;
 };
 
 // Values of TServer::Security.

@@ -107,7 +107,10 @@ bool LoadServer(TServer& server, SettingsStore& store, UserPrompts& prompts) {
             security = store.readInteger(key, "Security");
         if (security < kSecurityNone || security > kSecurityStartTls)
             throw SettingsError("unknown \"Security\"");
+        // The two go together: a failure leaves neither half-taken.
+        std::string caFile = store.readString(key, "CA File");
         server.Security = security;
+        server.CaFile = std::move(caFile);
     } catch (const std::exception&) {
         prompts.error("Unable to load server from registry");
         return false;
@@ -137,6 +140,7 @@ bool SaveServer(const TServer& server, SettingsStore& store, UserPrompts& prompt
         store.writeString(key, "User Name", server.UserName);
         store.writeBinary(key, "Password", stored);
         store.writeInteger(key, "Security", server.Security);
+        store.writeString(key, "CA File", server.CaFile);
         update.commit();
     } catch (const std::exception&) {
         prompts.error("Unable to save news server to registry");

@@ -31,11 +31,12 @@ std::string GetServerNames(SettingsStore& store);
 // The same names as a list.
 std::vector<std::string> serverNames(SettingsStore& store);
 
-// Fills port, number of newsgroups, last updated, user name, password and security from the key
-// named by server.HostName. Any failure (no such key, a missing "Port Number" or "Number of
-// Newsgroups", a value of the wrong type or size, a date that is no date) shows "Unable to load
-// server from registry" and returns false; fields read before it keep their new values. Creates
-// nothing. An empty host name does nothing and returns true.
+// Fills port, number of newsgroups, last updated, user name, password, security and the trusted
+// certificate file ("CA File") from the key named by server.HostName. Any failure (no such key,
+// a missing "Port Number" or "Number of Newsgroups", a value of the wrong type or size, a date
+// that is no date) shows "Unable to load server from registry" and returns false; fields read
+// before it keep their new values. Creates nothing. An empty host name does nothing and returns
+// true.
 bool LoadServer(TServer& server, SettingsStore& store, UserPrompts& prompts);
 
 // Writes the record in one write of the store, creating its key. A host name that

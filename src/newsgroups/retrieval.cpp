@@ -1,6 +1,7 @@
 #include "newsgroups/retrieval.h"
 
 #include "platform/paths.h"
+#include "posting/server_connection.h"
 
 #include <QDate>
 #include <QTime>
@@ -40,23 +41,6 @@ QDateTime fromRecordDateTime(double days) {
     const int ms = static_cast<int>(std::min(std::llround(fraction * kMsPerDay), 86399999LL));
     return QDateTime(recordEpoch().addDays(static_cast<qint64>(whole)),
                      QTime::fromMSecsSinceStartOfDay(ms), Qt::LocalTime);
-}
-
-QString connectionStateText(int state) {
-    switch (state) {
-        case nsConnecting:
-            return QStringLiteral("Connecting...");
-        case nsResolvingHost:
-            return QStringLiteral("Resolving Host");
-        case nsHostResolved:
-            return QStringLiteral("Host Resolved");
-        case nsConnected:
-            return QStringLiteral("Connected");
-        case nsDisconnecting:
-            return QStringLiteral("Disconnecting...");
-        default:
-            return QString();
-    }
 }
 
 TNewsgroupRetrieval::TNewsgroupRetrieval(TNNTP& nntp, TNNTPJob& job, TServer& record,
@@ -139,18 +123,13 @@ void TNewsgroupRetrieval::connectClient() {
             connect(&nntp, &TNNTP::OnError, this, &TNewsgroupRetrieval::onError),
         };
     }
-    const QString host = fromStd(m_record.HostName);
-    const auto security = static_cast<NntpSecurity>(m_record.Security);
     // A connection to the same server left open by an earlier attempt that failed after login
     // is used as it is: it will not announce "ready" a second time.
-    if (nntp.State() == nsConnected && nntp.ProtocolState() == prcReady && !nntp.Busy() &&
-        nntp.RemoteHost == host && nntp.RemotePort == m_record.Port && nntp.Security == security) {
+    if (holdsConnectionTo(nntp, m_record)) {
         sendCommand();
         return;
     }
-    nntp.RemoteHost = host;
-    nntp.RemotePort = m_record.Port;
-    nntp.Security = security;
+    aimAt(nntp, m_record);
     // Connect drops whatever the client still has open (a goodbye still on its way, say); the
     // end of that old connection is not the end of this retrieval.
     m_replacing = true;
@@ -246,13 +225,9 @@ void TNewsgroupRetrieval::onProtocolStateChanged(int protocolState) {
 void TNewsgroupRetrieval::onBanner(const QString&) {
     if (!m_nntp || m_phase != Phase::Connecting)
         return;
-    if (m_nntp->BannerCode() == static_cast<int>(NntpReply::PostingAllowed))
-        return;
     QPointer<TNewsgroupRetrieval> self(this);
-    const PromptAnswer answer =
-        m_prompts.show(PromptKind::Warning, PromptButtons::YesNo,
-                       m_record.HostName + std::string(kMayNotAllowPosting));
-    if (self && answer != PromptAnswer::Yes && m_nntp)
+    const bool goOn = passesBannerCheck(*m_nntp, m_record.HostName, m_prompts);
+    if (self && !goOn && m_nntp)
         m_nntp->Cancel();
 }
 

@@ -29,12 +29,6 @@ inline constexpr QLatin1String kStatusRetrievingAll{"Retrieving newsgroups..."};
 inline constexpr QLatin1String kStatusRetrievingNew{"Retrieving new newsgroups..."};
 inline constexpr QLatin1String kStatusParsing{"Parsing newsgroups..."};
 inline constexpr QLatin1String kStatusSorting{"Sorting..."};
-// The question asked when the server's greeting does not allow posting.
-inline constexpr std::string_view kMayNotAllowPosting =
-    " may not allow posting.  Do you want to continue?";
-
-// Status panel 0 for a connection state of the client.
-QString connectionStateText(int state);
 
 // Which of a list dialog's buttons may be used. While a retrieval runs all are off.
 struct TRetrievalButtons {

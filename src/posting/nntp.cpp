@@ -181,12 +181,13 @@ struct TNNTP::Impl {
             socket.reset(s);
             QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
             conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
-            if (!q->ExtraCaFile.isEmpty()) {
-                const auto extra = QSslCertificate::fromPath(q->ExtraCaFile, QSsl::Pem);
+            const QString caFile = q->ExtraCaFile.isEmpty() ? q->CaFile : q->ExtraCaFile;
+            if (!caFile.isEmpty()) {
+                const auto extra = QSslCertificate::fromPath(caFile, QSsl::Pem);
                 if (extra.isEmpty()) {
                     finish(nerTls,
                            QStringLiteral("Cannot read the certificate authorities in \"%1\"")
-                               .arg(q->ExtraCaFile),
+                               .arg(caFile),
                            true, true);
                     return;
                 }

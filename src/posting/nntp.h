@@ -143,8 +143,11 @@ public:
     QString RemoteHost;
     int RemotePort = 119;
     NntpSecurity Security = NntpSecurity::None;
-    // Extra certificate authorities (PEM file) trusted besides the system's: for private
-    // servers and tests.
+    // The server's own trusted certificate authorities (a PEM file), trusted besides the
+    // system's: for private servers. Empty for none.
+    QString CaFile;
+    // When set, trusted in place of CaFile for every server (KAVRIN32_EXTRA_CA_FILE): for tests
+    // and for a machine whose servers all share one private authority.
     QString ExtraCaFile;
     // Time limits in milliseconds: for the connection (TCP and TLS) and for each reply.
     int ConnectTimeoutMs = 30000;

@@ -1,5 +1,7 @@
 #include "posting/posting_session.h"
 
+#include "posting/server_connection.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -11,16 +13,6 @@ namespace {
 // Unwinds the article builder when Stop was confirmed. Not a std::exception, so nothing on the
 // way that handles the builder's own errors mistakes it for one.
 struct PostingStopped {};
-
-// The code a reply line starts with, 0 when it has none.
-int replyCode(const QString& line) {
-    bool ok = false;
-    const int code = line.left(3).toInt(&ok);
-    return ok && (line.size() == 3 || line.at(3) == QLatin1Char(' ') ||
-                  line.at(3) == QLatin1Char('-'))
-               ? code
-               : 0;
-}
 
 QString fromUtf8(const std::string& s) {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
@@ -125,15 +117,12 @@ void TPostingSession::StopNow() {
 }
 
 bool TPostingSession::connectToServer() {
-    const QString host = fromUtf8(m_server.HostName);
-    const int port = m_server.Port;
     const auto ready = [this] {
         return m_nntp.State() == nsConnected && m_nntp.ProtocolState() == prcReady;
     };
-    // A connection still open from before serves only the same server, and only when nobody
-    // has begun to close it.
-    if (ready() && !m_nntp.Busy() && !m_ownDisconnect && m_nntp.RemoteHost == host &&
-        m_nntp.RemotePort == port)
+    // A connection still open from before serves only the same server reached the same way,
+    // and only when nobody has begun to close it.
+    if (!m_ownDisconnect && holdsConnectionTo(m_nntp, m_server))
         return true;
     if (m_nntp.State() != nsNone && m_nntp.State() != nsDisconnected) {
         disconnect();
@@ -144,10 +133,8 @@ bool TPostingSession::connectToServer() {
     // The end of an earlier connection may have just come in and reset the job.
     m_job.Value = jobPosting;
     m_ownDisconnect = false;
-    m_nntp.RemoteHost = host;
-    m_nntp.RemotePort = port;
-    m_nntp.Security = static_cast<NntpSecurity>(m_server.Security);
-    m_nntp.Connect(host, port);
+    aimAt(m_nntp, m_server);
+    m_nntp.Connect(m_nntp.RemoteHost, m_nntp.RemotePort);
     waitUntil([&] { return ready() || m_nntp.State() == nsDisconnected; });
     if (ready())
         return true;
@@ -218,20 +205,20 @@ void TPostingSession::stateChanged(int state) {
         case nsConnecting:
             progress(QStringLiteral("Connecting to NNTP server: ") + serverName() +
                      QStringLiteral("..."));
-            m_observer.StatusText(QStringLiteral("Connecting..."));
+            m_observer.StatusText(connectionStateText(state));
             break;
         case nsResolvingHost:
             progress(QStringLiteral("Resolving Host..."));
-            m_observer.StatusText(QStringLiteral("Resolving Host"));
+            m_observer.StatusText(connectionStateText(state));
             break;
         case nsHostResolved:
             progress(QStringLiteral("Host Resolved"));
-            m_observer.StatusText(QStringLiteral("Host Resolved"));
+            m_observer.StatusText(connectionStateText(state));
             break;
         case nsConnected:
             progress(QStringLiteral("Connected to NNTP server: ") + serverName());
             progress(QStringLiteral("Waiting for banner..."));
-            m_observer.StatusText(QStringLiteral("Connected"));
+            m_observer.StatusText(connectionStateText(state));
             break;
         case nsDisconnecting:
             if (serversDoing)
@@ -239,14 +226,14 @@ void TPostingSession::stateChanged(int state) {
                     QStringLiteral("NNTP server initiated disconnect before posting completed"));
             progress(QStringLiteral("Disconnecting from NNTP server: ") + serverName() +
                      QStringLiteral("..."));
-            m_observer.StatusText(QStringLiteral("Disconnecting..."));
+            m_observer.StatusText(connectionStateText(state));
             break;
         case nsDisconnected: {
             if (serversDoing)
                 progress(QStringLiteral("NNTP server disconnected before posting completed"));
             const QString line = QStringLiteral("Disconnected from NNTP server: ") + serverName();
             m_log.ProgressLine(line, line + QStringLiteral("..."));
-            m_observer.StatusText(QString());
+            m_observer.StatusText(connectionStateText(state));
             break;
         }
         default:
@@ -265,15 +252,7 @@ void TPostingSession::protocolStateChanged(int state) {
 
 void TPostingSession::banner(const QString& text) {
     progress(withoutPassword(text));
-    // The reply code decides, not the text: "201 news.example 2003 ready" is no permission.
-    int code = replyCode(text);
-    if (code == 0)
-        code = m_nntp.ReplyCode();
-    if (code == int(NntpReply::PostingAllowed))
-        return;
-    const std::string question =
-        m_server.HostName + " may not allow posting.  Do you want to continue?";
-    if (m_prompts.show(PromptKind::Warning, PromptButtons::YesNo, question) != PromptAnswer::Yes) {
+    if (!passesBannerCheck(m_nntp, m_server.HostName, m_prompts)) {
         m_ownDisconnect = true;
         m_nntp.Cancel();
     }

@@ -30,6 +30,7 @@ TServer sampleServer() {
     s.UserName = "joe";
     s.Password = "Passw0rd!";
     s.Security = kSecurityTlsOnConnect;
+    s.CaFile = "/etc/news/private-ca.pem";
     return s;
 }
 
@@ -85,12 +86,13 @@ TEST(ServerStorage, RoundTripsEveryFieldInTheStoredForm) {
     const std::string key = "Servers\\News.Example.com";
     EXPECT_EQ(store.valueNames(key),
               (std::vector<std::string>{"Port Number", "Number of Newsgroups", "Last Updated",
-                                        "User Name", "Password", "Security"}));
+                                        "User Name", "Password", "Security", "CA File"}));
     EXPECT_EQ(store.value(key, "Port Number"), RegValue::dword(563));
     EXPECT_EQ(store.value(key, "Last Updated"), RegValue::binary(le64(46000.75)));
     EXPECT_EQ(store.value(key, "Password")->data.substr(1),
               Bytes("\xC4\x30\x00\x88\xC9\x50\x7C\xF7\x6A", 9));
     EXPECT_EQ(store.value(key, "Security"), RegValue::dword(1));
+    EXPECT_EQ(store.value(key, "CA File"), RegValue::string("/etc/news/private-ca.pem"));
 
     TServer loaded;
     loaded.HostName = "news.example.COM";
@@ -101,6 +103,7 @@ TEST(ServerStorage, RoundTripsEveryFieldInTheStoredForm) {
     EXPECT_EQ(loaded.UserName, "joe");
     EXPECT_EQ(loaded.Password, "Passw0rd!");
     EXPECT_EQ(loaded.Security, kSecurityTlsOnConnect);
+    EXPECT_EQ(loaded.CaFile, "/etc/news/private-ca.pem");
     EXPECT_TRUE(prompts.shown().empty());
     EXPECT_EQ(GetServerNames(store), "News.Example.com\r\n");
 }
@@ -116,8 +119,10 @@ TEST(ServerStorage, OptionalValuesMayBeMissing) {
     s.LastUpdated = 123.5;
     s.Password = "stale";
     s.Security = kSecurityStartTls;
+    s.CaFile = "stale.pem";
     ASSERT_TRUE(LoadServer(s, store, prompts));
     EXPECT_EQ(s.LastUpdated, 123.5);
+    EXPECT_EQ(s.CaFile, "");
     EXPECT_EQ(s.Password, "");
     EXPECT_EQ(s.UserName, "");
     EXPECT_EQ(s.Security, kSecurityNone);
@@ -154,6 +159,7 @@ TEST(ServerStorage, LoadFailuresReportAndKeepFieldsNotYetRead) {
         {"password as text", "Password", RegValue::string("plain"), true, false},
         {"security as text", "Security", RegValue::string("1"), true, true},
         {"unknown security", "Security", RegValue::dword(3), true, true},
+        {"certificate file as integer", "CA File", RegValue::dword(1), true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -309,23 +309,45 @@ TEST_F(PostingInnTest, InterruptingStopsTheTransferWithoutAskingAndTheServerKeep
     EXPECT_EQ(fetchArticle(inn->host, inn->port, run.messageIds[0]), std::nullopt);
 }
 
-TEST_F(PostingInnTest, PostsOverTlsAsTheServerRecordSaysAndRefusesAnotherHostsCertificate) {
+TEST_F(PostingInnTest, PostsOverTlsAsTheServerRecordSaysAndRefusesCertificatesItCannotTrust) {
+    // The test authority comes from the server's own "CA File", or from the environment, which
+    // wins over it.
     const struct {
+        const char* what;
+        std::int32_t security;
         int port;
+        QString recordCa;
+        QString environmentCa;
         int exitCode;
-    } cases[] = {{inn->tlsPort, 0}, {inn->wrongHostPort, 1}};
+    } cases[] = {
+        {"TLS, the record's authority", kSecurityTlsOnConnect, inn->tlsPort, inn->caFile, {}, 0},
+        {"STARTTLS, the record's authority", kSecurityStartTls, inn->port, inn->caFile, {}, 0},
+        {"TLS, the environment's authority over a record's missing file", kSecurityTlsOnConnect,
+         inn->tlsPort, QStringLiteral("/nonexistent/ca.pem"), inn->caFile, 0},
+        {"a certificate for another host",
+         kSecurityTlsOnConnect,
+         inn->wrongHostPort,
+         inn->caFile,
+         {},
+         1},
+        {"STARTTLS, no authority that trusts the server", kSecurityStartTls, inn->port, {}, {}, 1},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         project.Server.Port = c.port;
-        project.Server.Security = kSecurityTlsOnConnect;
+        project.Server.Security = c.security;
+        project.Server.CaFile = c.recordCa.toStdString();
         save();
-        const PostRun run = runPost(dir.path(), project.Name, false, {}, inn->caFile);
+        const PostRun run = runPost(dir.path(), project.Name, false, {}, c.environmentCa);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
         if (c.exitCode == 0) {
             ASSERT_EQ(run.messageIds.size(), 1u) << run.out;
             EXPECT_TRUE(fetchArticle(inn->host, inn->port, run.messageIds[0]).has_value());
         } else {
             EXPECT_TRUE(run.messageIds.empty()) << run.out;
-            EXPECT_NE(run.err.find("kavrin32: error: "), std::string::npos);
+            // The reason is named: the certificate, not some connection failure.
+            EXPECT_NE(run.err.find("kavrin32: error: Secure connection to"), std::string::npos)
+                << run.err;
         }
     }
 }

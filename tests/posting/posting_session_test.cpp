@@ -1,6 +1,7 @@
 #include "posting/posting_session.h"
 
 #include "posting/project_plan.h"
+#include "posting/server_connection.h"
 
 #include "support/recording_prompts.h"
 #include "support/scripted_nntp_server.h"
@@ -489,31 +490,46 @@ TEST_F(PostingSessionTest, NoSecondPostingStartsInsideARunningOne) {
     EXPECT_EQ(server.connections, 1);
 }
 
-TEST_F(PostingSessionTest, AnOpenConnectionIsReusedOnlyForTheSameServer) {
+TEST_F(PostingSessionTest, AnOpenConnectionIsReusedOnlyForTheSameServerReachedTheSameWay) {
+    // A connection left open (as an earlier failed attempt may leave it), then the server
+    // record as the posting finds it.
     struct Case {
-        bool sameServer;
-    } cases[] = {{true}, {false}};
+        const char* what;
+        bool otherPort;
+        std::int32_t security;
+        bool reused;
+    } cases[] = {
+        {"the same server", false, kSecurityNone, true},
+        {"another server", true, kSecurityNone, false},
+        // The article and the login must not go out over the old plain connection: a new one
+        // is made, which asks for STARTTLS (the scripted server has none, so nothing is posted).
+        {"the same server, since switched to STARTTLS", false, kSecurityStartTls, false},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ScriptedNntpServer first;
         ScriptedNntpServer second;
         script(first);
         script(second);
-        nntp.RemoteHost = QStringLiteral("127.0.0.1");
-        nntp.RemotePort = first.port();
+        project.Server.Port = first.port();
+        project.Server.Security = kSecurityNone;
+        aimAt(nntp, project.Server);
         nntp.Connect(nntp.RemoteHost, nntp.RemotePort);
-        while (nntp.ProtocolState() != prcReady && nntp.State() != nsDisconnected)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        ASSERT_EQ(nntp.ProtocolState(), prcReady);
+        ASSERT_TRUE(waitFor([&] { return nntp.ProtocolState() == prcReady; }));
+
         observer.Memo.clear();
-        project.Server.Port = c.sameServer ? first.port() : second.port();
-        plan.Batches = {{{c.sameServer ? "u1" : "u2"}}};
-        ASSERT_TRUE(session.Post(project, plan));
-        EXPECT_EQ(first.connections, 1);
-        EXPECT_EQ(first.articles.size(), c.sameServer ? 1u : 0u);
-        EXPECT_EQ(second.articles.size(), c.sameServer ? 0u : 1u);
-        EXPECT_EQ(contains(observer.Memo, "Connecting to NNTP server: 127.0.0.1..."),
-                  !c.sameServer);
-        EXPECT_TRUE(session.Result().Complete());
+        project.Server.Port = c.otherPort ? second.port() : first.port();
+        project.Server.Security = c.security;
+        plan.Batches = {{{"u1"}}};
+        // A session that has not closed a connection of its own yet.
+        TPostingSession fresh{nntp, job, advanced, prompts, observer};
+        ASSERT_TRUE(fresh.Post(project, plan));
+        EXPECT_EQ(first.connections, c.otherPort ? 1 : (c.reused ? 1 : 2));
+        EXPECT_EQ(first.articles.size(), c.reused ? 1u : 0u);
+        EXPECT_EQ(second.articles.size(), c.otherPort ? 1u : 0u);
+        EXPECT_EQ(contains(observer.Memo, "Connecting to NNTP server: 127.0.0.1..."), !c.reused);
+        EXPECT_EQ(first.commands.contains("STARTTLS"), c.security == kSecurityStartTls);
+        EXPECT_EQ(fresh.Result().Complete(), c.security == kSecurityNone);
     }
 }
 
