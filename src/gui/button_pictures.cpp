@@ -1,10 +1,9 @@
 #include "gui/button_pictures.h"
 
+#include "gui/program_pictures.h"
+
 #include <QColor>
 #include <QFile>
-#include <QGuiApplication>
-#include <QPainter>
-#include <QSvgRenderer>
 
 namespace {
 
@@ -20,19 +19,11 @@ QPixmap glyphPicture(const QString& glyph, int size, const QColor& colour, qreal
     if (file.open(QIODevice::ReadOnly))
         svg = file.readAll();
     svg.replace("currentColor", colour.name().toLatin1());
-    QPixmap picture(QSize(size, size) * pixelRatio);
-    picture.setDevicePixelRatio(pixelRatio);
-    picture.fill(Qt::transparent);
-    QSvgRenderer renderer(svg);
-    if (renderer.isValid()) {
-        QPainter painter(&picture);
-        renderer.render(&painter, QRectF(0, 0, size, size));
-    }
-    return picture;
+    return renderSvg(svg, QSize(size, size), pixelRatio);
 }
 
 QList<QPixmap> buttonPictures(const QStringList& glyphs, int size) {
-    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const qreal ratio = screenPixelRatio();
     QList<QPixmap> pictures;
     pictures.reserve(glyphs.size() * 2);
     for (const QString& glyph : glyphs) {
