@@ -9,7 +9,7 @@
 // The names of the button glyphs in resources/buttons/ (":/buttons/<name>.svg"): ok, cancel,
 // add, delete, properties, download, search, right, right-all, left, left-all, file, folder,
 // help, about, new, open, save, post, stop, preferences, server, newsgroups, attach, message,
-// signature, log.
+// signature, log, contents.
 
 // A form's button image list: for each glyph, in order, its normal picture (index 2k) and its
 // highlighted one (2k + 1), so a button whose Tag is 2k shows glyph k. Drawn from the SVG at

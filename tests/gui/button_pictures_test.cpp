@@ -17,7 +17,8 @@ TEST(ButtonPictures, EveryGlyphDrawsANormalAndADifferentHighlightedPicture) {
         QStringLiteral("new"),     QStringLiteral("open"),       QStringLiteral("save"),
         QStringLiteral("post"),    QStringLiteral("stop"),       QStringLiteral("preferences"),
         QStringLiteral("server"),  QStringLiteral("newsgroups"), QStringLiteral("attach"),
-        QStringLiteral("message"), QStringLiteral("signature"),  QStringLiteral("log")};
+        QStringLiteral("message"), QStringLiteral("signature"),  QStringLiteral("log"),
+        QStringLiteral("contents")};
     const QList<QPixmap> pictures = buttonPictures(glyphs, 16);
     ASSERT_EQ(pictures.size(), glyphs.size() * 2);
     for (qsizetype i = 0; i < glyphs.size(); ++i) {
