@@ -7,10 +7,9 @@
 #include "support/scripted_nntp_server.h"
 #include "support/nntp_test_support.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -37,15 +36,6 @@ void script(ScriptedNntpServer& server, const QList<QByteArray>& articleReplies 
         replies.push_back(r == ScriptedNntpServer::kClose ? r : r + "\r\n");
     server.replies(".", replies);
     server.replies("QUIT", {"205 bye\r\n"});
-}
-
-// Runs the event loop until done() holds, for at most five seconds.
-bool waitFor(const std::function<bool()>& done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
 }
 
 std::string dump(const std::vector<std::string>& lines) {

@@ -3,6 +3,7 @@
 #include "widgets/version_label.h"
 
 #include "support/gui_test.h"
+#include "support/wait.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -177,10 +178,10 @@ TEST(SpeedButton, HoverShowsTheNextPictureOnlyOnEnabledButtons) {
     QSignalSpy enters(btnPost, &TMySpeedButton::OnMouseEnter);
     QSignalSpy leaves(btnPost, &TMySpeedButton::OnMouseLeave);
     QTest::mouseMove(btnPost, btnPost->rect().center());
-    QTRY_COMPARE(enters.count(), 1);
+    ASSERT_TRUE(waitFor([&] { return enters.count() == 1; }));
     EXPECT_EQ(shownColor(*btnPost), QColor(Qt::yellow));
     QTest::mouseMove(away, away->rect().center());
-    QTRY_COMPARE(leaves.count(), 1);
+    ASSERT_TRUE(waitFor([&] { return leaves.count() == 1; }));
     EXPECT_EQ(shownColor(*btnPost), QColor(Qt::blue));
 
     // Disabled buttons keep their glyph; a Tag at the end of the list has no next picture.

@@ -1,6 +1,7 @@
 #include "widgets/vlistbox.h"
 
 #include "support/gui_test.h"
+#include "support/wait.h"
 
 #include <QApplication>
 #include <QImage>
@@ -549,7 +550,7 @@ TEST_F(VListBox, DraggingPastTheEdgeScrollsOnATimerUntilRelease) {
     pressAt(rows(), at(2));
     // Three rows below the area: four rows per tick.
     dragTo(rows(), QPoint(10, rows()->height() + 3 * RowH + 1));
-    QTRY_VERIFY(list->ItemIndex() >= 30);
+    ASSERT_TRUE(waitFor([&] { return list->ItemIndex() >= 30; }));
     const int reached = list->ItemIndex();
     EXPECT_EQ((reached - 2) % 4, 0);
     EXPECT_EQ(list->Selections().SelectedCount(), reached - 1);
@@ -563,7 +564,7 @@ TEST_F(VListBox, DraggingPastTheEdgeScrollsOnATimerUntilRelease) {
     // Upwards it stops at the first row.
     pressAt(rows(), at(list->TopRow() + 1));
     dragTo(rows(), QPoint(10, -40));
-    QTRY_COMPARE(list->ItemIndex(), 0);
+    ASSERT_TRUE(waitFor([&] { return list->ItemIndex() == 0; }));
     releaseAt(rows(), QPoint(10, -40));
 }
 
