@@ -286,39 +286,51 @@ TEST_F(PostingSessionTest, ARefusedOrLostArticleIsAnErrorAndNeverPosted) {
 }
 
 TEST_F(PostingSessionTest, StopCancelsTheTransferAndStartsNoFurtherArticle) {
+    // A second press must not hide what the first one did to the article in transfer.
     struct Case {
         PromptAnswer answer;
+        int presses;
         int articles;
         std::size_t received;
-    } cases[] = {{PromptAnswer::Yes, 2, 1}, {PromptAnswer::No, 4, 4}};
+    } cases[] = {
+        {PromptAnswer::Yes, 1, 2, 1},
+        {PromptAnswer::Yes, 2, 2, 1},
+        {PromptAnswer::No, 2, 4, 4},
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.answer == PromptAnswer::Yes ? "Yes" : "No")
+                                          << " pressed " << c.presses << " times");
         ScriptedNntpServer s;
         script(s);
         project.Server.Port = s.port();
         observer.Memo.clear();
         observer.Events.clear();
         prompts.clear();
-        prompts.answerNext(c.answer);
-        prompts.answerNext(c.answer);
-        // Stop is pressed while the second article, a large one, is on its way, and once more
-        // right after.
+        for (int i = 0; i < c.presses; ++i)
+            prompts.answerNext(c.answer);
+        // Stop is pressed while the second article, a large one, is on its way.
         bool pressed = false;
         observer.OnMemo = [&](const std::string& line) {
             if (!pressed && line.starts_with("Sending message:") &&
                 session.Result().Articles == 2) {
                 pressed = true;
                 QTimer::singleShot(0, [&] {
-                    session.RequestStop();
-                    session.RequestStop();
+                    for (int i = 0; i < c.presses; ++i)
+                        session.RequestStop();
                 });
             }
         };
         plan.Batches = {{{"s1"}, {"s2", 8u << 20}, {"s3"}}, {{"s4"}}};
         ASSERT_TRUE(session.Post(project, plan));
         observer.OnMemo = nullptr;
+        EXPECT_EQ(observer.Events.back(), "commands: idle");
+        EXPECT_FALSE(session.Running());
+        // Whatever the client sent has reached the server once it has seen the connection end.
+        ASSERT_TRUE(waitFor([&] { return s.disconnections > 0; }));
 
         EXPECT_TRUE(pressed);
-        EXPECT_EQ(prompts.texts()[0], "Stop posting?");
+        EXPECT_EQ(prompts.texts(),
+                  (std::vector<std::string>(std::size_t(c.presses), "Stop posting?")));
         EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Confirmation);
         EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
         EXPECT_EQ(session.Result().Articles, c.articles);
@@ -327,18 +339,15 @@ TEST_F(PostingSessionTest, StopCancelsTheTransferAndStartsNoFurtherArticle) {
         // Every Yes says so in the memo.
         EXPECT_EQ(
             std::count(observer.Memo.begin(), observer.Memo.end(), "User cancelled posting..."),
-            c.answer == PromptAnswer::Yes ? 2 : 0);
+            c.answer == PromptAnswer::Yes ? c.presses : 0);
         if (c.answer == PromptAnswer::Yes) {
             // The cut-off article never got its end, so the server holds nothing of it.
             EXPECT_EQ(s.commands.count("POST"), 2);
             EXPECT_TRUE(contains(observer.Memo, "Transfer aborted"));
-            EXPECT_EQ(prompts.texts(), (std::vector<std::string>(2, "Stop posting?")));
         }
         for (const auto& line : observer.Memo)
             EXPECT_EQ(line.find("before posting completed"), std::string::npos) << line;
         EXPECT_TRUE(contains(observer.Memo, "Disconnecting from NNTP server: 127.0.0.1..."));
-        EXPECT_EQ(observer.Events.back(), "commands: idle");
-        EXPECT_FALSE(session.Running());
     }
 }
 
