@@ -7,7 +7,8 @@
 #   11120  nnrpd: reading and posting only after AUTHINFO (users in a ckpasswd file)
 #   11563  nnrpd: TLS on connect, certificate for "localhost" and 127.0.0.1
 #   11564  nnrpd: TLS on connect, certificate for another host name (must be refused)
-# The tests read $K32_INN_DIR/env (ports, CA file, user, groups); without it they skip.
+# The tests read $K32_INN_DIR/env (ports, CA file, user, groups); without it they skip, or fail
+# when K32_REQUIRE_INN=1 (set by scripts/run-tests.sh once this script has started the server).
 set -euo pipefail
 
 dir=${K32_INN_DIR:-/tmp/k32inn}

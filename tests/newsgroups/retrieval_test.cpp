@@ -7,14 +7,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -458,46 +454,12 @@ TEST_F(RetrievalTest, TheDialogMayCloseItselfWhenTheListIsIn) {
     EXPECT_TRUE(waitFor([&] { return nntp.State() == nsDisconnected; }));
 }
 
-// Makes a newsgroup on the loopback INN server, as its administrator would.
-bool createInnGroup(const std::string& name, std::string* why) {
-    const char* dir = std::getenv("K32_INN_DIR");
-    const QString conf =
-        QString::fromLocal8Bit(dir ? dir : "/tmp/k32inn") + QStringLiteral("/etc/inn.conf");
-    QStringList args = {QStringLiteral("--reuid=news"),
-                        QStringLiteral("--regid=news"),
-                        QStringLiteral("--init-groups"),
-                        QStringLiteral("--"),
-                        QStringLiteral("env"),
-                        QStringLiteral("INNCONF=") + conf,
-                        QStringLiteral("/usr/lib/news/bin/ctlinnd"),
-                        QStringLiteral("-s"),
-                        QStringLiteral("newgroup"),
-                        QString::fromStdString(name),
-                        QStringLiteral("y"),
-                        QStringLiteral("k32-tests")};
-    QString program = QStringLiteral("setpriv");
-    if (geteuid() != 0) {
-        args.prepend(program);
-        args.prepend(QStringLiteral("-n"));
-        program = QStringLiteral("sudo");
-    }
-    QProcess ctl;
-    ctl.start(program, args);
-    if (!ctl.waitForFinished(30000) || ctl.exitStatus() != QProcess::NormalExit ||
-        ctl.exitCode() != 0) {
-        *why = "cannot make a group on the INN server: " +
-               QString::fromLocal8Bit(ctl.readAllStandardError()).toStdString();
-        return false;
-    }
-    return true;
-}
-
 class RetrievalInnTest : public ::testing::Test, private WithApp {
 protected:
     void SetUp() override {
-        const auto found = innTestServer();
+        const auto found = innTestServerOrStop();
         if (!found)
-            GTEST_SKIP() << kNoInnServer;
+            return;
         inn = *found;
         record.HostName = found->host.toStdString();
         record.Port = found->port;
@@ -555,7 +517,7 @@ TEST_F(RetrievalInnTest, ListAndNewGroupsComeFromARealServer) {
         "k32.newsgroups.t" + std::to_string(QDateTime::currentMSecsSinceEpoch());
     std::string why;
     if (!createInnGroup(fresh, &why))
-        GTEST_SKIP() << why;
+        return innUnavailable(why);
 
     // What NEWGROUPS returns, seen through a list that holds nothing yet.
     TempDir other;

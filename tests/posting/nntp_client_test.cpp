@@ -3,11 +3,13 @@
 #include "posting/nntp.h"
 #include "posting/nntp_test_client.h"
 #include "support/scripted_nntp_server.h"
+#include "support/test_certificates.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QSslError>
 #include <QTcpServer>
 #include <QTimeZone>
 
@@ -456,6 +458,47 @@ TEST_F(NntpClientTest, ServersWithoutTlsAreRefusedNotUsedInPlainText) {
     EXPECT_FALSE(onConnect.connectTo(kLoopback, server->port()));
     EXPECT_EQ(onConnect.errors, std::vector<int>{nerTls});
     EXPECT_FALSE(onConnect.has("protocol 1"));
+}
+
+// Checked here as well as against INN, so that a run without the news server still catches a
+// client that takes any certificate.
+TEST_F(NntpClientTest, RefusesACertificateItCannotTrustAndSaysWhy) {
+    TestCertificates certificates;
+    struct Case {
+        const char* name;
+        const char* certifiedName;
+        bool trustAuthority;
+        QSslError::SslError refusal;  // NoError: the connection is used
+    } cases[] = {
+        {"certificate for this address", "IP:127.0.0.1", true, QSslError::NoError},
+        {"certificate for another host", "DNS:other.invalid", true, QSslError::HostNameMismatch},
+        {"authority not trusted", "IP:127.0.0.1", false,
+         QSslError::UnableToGetLocalIssuerCertificate},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedNntpServer tlsServer;
+        tlsServer.replies("MODE", {"200 reader mode\r\n"});
+        tlsServer.useTls(certificates.serverFor(QString::fromLatin1(c.certifiedName)));
+        TestClient t;
+        t.nntp.Security = NntpSecurity::TlsOnConnect;
+        if (c.trustAuthority)
+            t.nntp.ExtraCaFile = certificates.caFile();
+        const bool ready = t.connectTo(kLoopback, tlsServer.port());
+        if (c.refusal == QSslError::NoError) {
+            EXPECT_TRUE(ready) << t.errorTexts.toStdString();
+            EXPECT_EQ(t.nntp.BannerCode(), 200);
+            EXPECT_EQ(tlsServer.commands, QList<QByteArray>{"MODE READER"});
+            continue;
+        }
+        EXPECT_FALSE(ready);
+        EXPECT_EQ(t.errors, std::vector<int>{nerTls});
+        EXPECT_TRUE(t.errorTexts.contains(QSslError(c.refusal).errorString()))
+            << t.errorTexts.toStdString();
+        EXPECT_FALSE(t.has("protocol 1")) << "no plain-text fallback";
+        EXPECT_TRUE(tlsServer.commands.isEmpty());
+        EXPECT_EQ(t.nntp.State(), nsDisconnected);
+    }
 }
 
 TEST_F(NntpClientTest, QuitEndsTheConnectionEvenWithoutAGoodbye) {

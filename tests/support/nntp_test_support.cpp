@@ -4,8 +4,13 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -44,12 +49,16 @@ bool command(QTcpSocket& socket, LineReader& reader, const QByteArray& line, QBy
     return socket.waitForBytesWritten(kWaitMs) && reader.line(reply);
 }
 
+// Where scripts/test-service-inn.sh keeps the server's state.
+QString innDir() {
+    const QByteArray dir = qgetenv("K32_INN_DIR");
+    return QString::fromLocal8Bit(dir.isEmpty() ? QByteArray("/tmp/k32inn") : dir);
+}
+
 }  // namespace
 
 std::optional<InnTestServer> innTestServer() {
-    const QByteArray dir = qgetenv("K32_INN_DIR");
-    QFile file(QString::fromLocal8Bit(dir.isEmpty() ? QByteArray("/tmp/k32inn") : dir) +
-               QStringLiteral("/env"));
+    QFile file(innDir() + QStringLiteral("/env"));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     InnTestServer s;
@@ -82,6 +91,54 @@ std::optional<InnTestServer> innTestServer() {
     if (s.host.isEmpty() || s.port == 0 || s.groups.size() < 3)
         return std::nullopt;
     return s;
+}
+
+bool innRequired() {
+    return qgetenv("K32_REQUIRE_INN") == "1";
+}
+
+void innUnavailable(const std::string& why) {
+    if (innRequired())
+        FAIL() << why << " (K32_REQUIRE_INN=1: this run needs the INN server)";
+    GTEST_SKIP() << why;
+}
+
+std::optional<InnTestServer> innTestServerOrStop() {
+    auto found = innTestServer();
+    if (!found)
+        innUnavailable(
+            "the loopback INN server is not running (scripts/test-service-inn.sh start)");
+    return found;
+}
+
+bool createInnGroup(const std::string& name, std::string* why) {
+    QStringList args = {QStringLiteral("--reuid=news"),
+                        QStringLiteral("--regid=news"),
+                        QStringLiteral("--init-groups"),
+                        QStringLiteral("--"),
+                        QStringLiteral("env"),
+                        QStringLiteral("INNCONF=") + innDir() + QStringLiteral("/etc/inn.conf"),
+                        QStringLiteral("/usr/lib/news/bin/ctlinnd"),
+                        QStringLiteral("-s"),
+                        QStringLiteral("newgroup"),
+                        QString::fromStdString(name),
+                        QStringLiteral("y"),
+                        QStringLiteral("k32-tests")};
+    QString program = QStringLiteral("setpriv");
+    if (geteuid() != 0) {
+        args.prepend(program);
+        args.prepend(QStringLiteral("-n"));
+        program = QStringLiteral("sudo");
+    }
+    QProcess ctl;
+    ctl.start(program, args);
+    if (!ctl.waitForFinished(30000) || ctl.exitStatus() != QProcess::NormalExit ||
+        ctl.exitCode() != 0) {
+        *why = "cannot make a group on the INN server: " +
+               QString::fromLocal8Bit(ctl.readAllStandardError()).toStdString();
+        return false;
+    }
+    return true;
 }
 
 std::optional<std::string> fetchArticle(const QString& host, int port, const std::string& messageId,

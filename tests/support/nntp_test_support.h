@@ -21,9 +21,19 @@ struct InnTestServer {
     QStringList groups;  // at least three groups that exist
 };
 std::optional<InnTestServer> innTestServer();
-// The reason a test gives when it skips for want of the server.
-inline constexpr const char* kNoInnServer =
-    "the loopback INN server is not running (scripts/test-service-inn.sh start)";
+
+// Whether this run must have the INN server: scripts/run-tests.sh sets K32_REQUIRE_INN=1 once it
+// has started the server, so a full test run never passes with the tests that need it left out.
+bool innRequired();
+// Ends a test that cannot have what it needs from the INN server: skipped when a developer runs
+// it by hand without the server, failed when innRequired(). The caller returns right after.
+void innUnavailable(const std::string& why);
+// The INN server for a test, or nothing after innUnavailable() (the caller then returns).
+std::optional<InnTestServer> innTestServerOrStop();
+
+// Makes a newsgroup on the INN server, as its administrator would; false with the reason in
+// why when that cannot be done.
+bool createInnGroup(const std::string& name, std::string* why);
 
 // Fetches one article by its Message-ID over a plain NNTP connection of its own (no TNNTP, so a
 // fault of the client cannot hide itself), logging in first when a user is given. Returns the

@@ -1,6 +1,7 @@
 #include "support/scripted_nntp_server.h"
 
 #include <QHostAddress>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 ScriptedNntpServer::ScriptedNntpServer(QObject* parent) : QObject(parent) {
@@ -16,6 +17,27 @@ ScriptedNntpServer::~ScriptedNntpServer() {
 
 quint16 ScriptedNntpServer::port() const {
     return m_server.serverPort();
+}
+
+void ScriptedNntpServer::useTls(const QSslConfiguration& server) {
+    m_server.tls = server;
+}
+
+void ScriptedNntpServer::Listener::incomingConnection(qintptr handle) {
+    if (!tls) {
+        QTcpServer::incomingConnection(handle);
+        return;
+    }
+    // Parented to the server like the plain sockets, so they go with it.
+    auto* socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(handle)) {
+        delete socket;
+        return;
+    }
+    socket->setSslConfiguration(*tls);
+    // What is written before the handshake ends (the banner) waits for it.
+    socket->startServerEncryption();
+    addPendingConnection(socket);
 }
 
 void ScriptedNntpServer::replies(const QByteArray& verb, const QList<QByteArray>& answers) {

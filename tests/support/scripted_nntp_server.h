@@ -4,7 +4,10 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QTcpServer>
+
+#include <optional>
 
 class QTcpSocket;
 
@@ -23,6 +26,10 @@ public:
     explicit ScriptedNntpServer(QObject* parent = nullptr);
     ~ScriptedNntpServer() override;
     quint16 port() const;
+
+    // From the next connection on, speak TLS from the first byte with this certificate and key
+    // (see TestCertificates); the script is then followed over the secured connection.
+    void useTls(const QSslConfiguration& server);
 
     QByteArray banner = QByteArrayLiteral("200 scripted server ready\r\n");
     // Each command of that verb takes the next reply; the last one is used again after that.
@@ -60,7 +67,16 @@ private:
     void answer(QTcpSocket* socket, const QByteArray& verb);
     void takeArticle(QTcpSocket* socket, Client& client);
 
-    QTcpServer m_server;
+    // Hands over plain sockets, or TLS sockets whose handshake has begun.
+    class Listener : public QTcpServer {
+    public:
+        std::optional<QSslConfiguration> tls;
+
+    protected:
+        void incomingConnection(qintptr handle) override;
+    };
+
+    Listener m_server;
     QMap<QByteArray, QList<QByteArray>> m_replies;
     QMap<QByteArray, int> m_used;
     QMap<QTcpSocket*, Client> m_clients;
