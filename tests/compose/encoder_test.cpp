@@ -155,9 +155,7 @@ TEST_P(PeerComparison, MatchesBase64AndUuencodeForEverySize) {
                 ASSERT_EQ(line, theirs[i]) << "line " << i;
                 continue;
             }
-            const std::size_t bytes = static_cast<std::size_t>(line[0] - 32);
             EXPECT_EQ(theirs[i].compare(0, line.size(), line), 0);
-            EXPECT_EQ(line.size(), 1 + bytes / 3 * 4 + (bytes % 3 ? bytes % 3 + 1 : 0));
         }
         EXPECT_EQ(ours[ours.size() - 2], "`\r");
         EXPECT_EQ(ours.back(), "end\r");
