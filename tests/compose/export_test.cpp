@@ -39,11 +39,18 @@ std::vector<std::string> listDir(const std::filesystem::path& dir) {
     return names;
 }
 
+// The program fixes its folders at the first use, so one folder serves every test here.
+const TempDir& configHome() {
+    static const TempDir home;
+    return home;
+}
+
 class ExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The command reads the user's settings from here (chosen once per process).
-        ::setenv("KAVRIN32_CONFIG_DIR", (dir / "config").c_str(), 1);
+        // The command reads the user's settings from here, emptied for each test.
+        ::setenv("KAVRIN32_CONFIG_DIR", (configHome() / "config").c_str(), 1);
+        std::filesystem::remove_all(configHome() / "config");
         RecordingPrompts prompts;
         auto store = openUserSettings(&prompts);
         store->writeBinary("Advanced", "Use Windows Computer Name As Host Name",
