@@ -2,6 +2,7 @@
 
 #include "gui/button_pictures.h"
 #include "gui/contact.h"
+#include "gui/help_window.h"
 #include "gui/program_pictures.h"
 #include "ui_about_dialog.h"
 #include "widgets/speed_button.h"
@@ -85,6 +86,7 @@ TfrmAbout::TfrmAbout(GuiContext& context, QWidget* parent)
     m_ui->btnOK->setFocusPolicy(Qt::StrongFocus);
     connect(m_ui->btnOK, &QToolButton::clicked, this, &TfrmAbout::btnOKClick);
     m_ui->btnOK->setFocus();
+    installHelpKey(this, HelpPage::About);
 }
 
 TfrmAbout::~TfrmAbout() = default;

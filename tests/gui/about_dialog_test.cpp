@@ -1,5 +1,6 @@
 #include "gui/about_dialog.h"
 #include "gui/contact.h"
+#include "gui/help_window.h"
 
 #include "platform/memory_settings_store.h"
 #include "support/gui_test.h"
@@ -91,6 +92,15 @@ TEST_F(AboutBox, OkClosesItByClickEnterAndItsMnemonic) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return !about.isVisible(); }, 2000));
         EXPECT_EQ(about.result(), QDialog::Accepted);
     }
+}
+
+TEST_F(AboutBox, F1OpensItsHelpPage) {
+    about.activateWindow();  // shortcuts belong to the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    pressKey(&about, Qt::Key_F1);
+    ASSERT_NE(currentHelpWindow(), nullptr);
+    EXPECT_EQ(currentHelpWindow()->currentPage().fileName(), QStringLiteral("about.html"));
+    delete currentHelpWindow();
 }
 
 // The offscreen platform has no browser or mail program, like a desktop without xdg-open.
