@@ -1,0 +1,209 @@
+// Pictures of the program's windows for the README and the help book, drawn offscreen from the
+// real windows over a demo settings folder.
+//
+//   make_screenshots OUTPUT_FOLDER
+//
+// The demo folder (settings, a server's newsgroup list, a signature and files to attach) is made
+// afresh in a temporary folder through the program's own storage code, so it always has the
+// form the program reads.
+
+#include "gui/about_dialog.h"
+#include "gui/file_chooser.h"
+#include "gui/gui_context.h"
+#include "gui/help_window.h"
+#include "gui/qt_prompts.h"
+#include "gui/splash.h"
+#include "model/advanced_storage.h"
+#include "model/project.h"
+#include "model/project_storage.h"
+#include "model/server.h"
+#include "model/server_storage.h"
+#include "platform/file_settings_store.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+QString g_output;
+int g_failures = 0;
+
+void save(QWidget* window, const QString& name, QSize size = QSize()) {
+    if (size.isValid())
+        window->resize(size);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window)) {
+        std::fprintf(stderr, "%s: not shown\n", qPrintable(name));
+        ++g_failures;
+        return;
+    }
+    QTest::qWait(50);  // pictures drawn in a later pass (icons, list views)
+    const QString file = g_output + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!window->grab().save(file)) {
+        std::fprintf(stderr, "%s: cannot write\n", qPrintable(file));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(file));
+}
+
+void writeText(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+}
+
+std::string lines(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items)
+        text += item + "\r\n";
+    return text;
+}
+
+// A user who has set up one news server, fetched its groups and posted a few times.
+struct Demo {
+    QTemporaryDir root;
+    QString config, data, files;
+    std::unique_ptr<FileSettingsStore> store;
+    QtPrompts prompts;
+    QtFileChooser chooser;
+    TNNTPJob job;
+    std::unique_ptr<GuiContext> context;
+
+    Demo() {
+        config = root.filePath(QStringLiteral("config"));
+        data = root.filePath(QStringLiteral("data"));
+        files = root.filePath(QStringLiteral("Pictures"));
+        for (const QString& dir : {config, data, files})
+            QDir().mkpath(dir);
+        qputenv("KAVRIN32_CONFIG_DIR", config.toUtf8());
+        qputenv("KAVRIN32_DATA_DIR", data.toUtf8());
+        store = std::make_unique<FileSettingsStore>(
+            (config + QStringLiteral("/settings.reg")).toStdString(), &prompts);
+        context = std::make_unique<GuiContext>(
+            GuiContext{*store, prompts, chooser, job, data.toStdString(), QString()});
+
+        const std::vector<std::string> groups = {"alt.binaries.pictures.nature",
+                                                 "alt.binaries.pictures.landscapes",
+                                                 "alt.binaries.pictures.flowers",
+                                                 "alt.binaries.pictures.wildlife",
+                                                 "alt.binaries.sounds.mp3.classical",
+                                                 "alt.photography",
+                                                 "comp.os.linux.announce",
+                                                 "comp.os.linux.misc",
+                                                 "de.alt.fotografie",
+                                                 "news.announce.newgroups",
+                                                 "rec.arts.books",
+                                                 "rec.photo.digital",
+                                                 "rec.photo.equipment.35mm",
+                                                 "rec.photo.technique.nature",
+                                                 "uk.rec.photo",
+                                                 "misc.test"};
+        writeText(data + QStringLiteral("/news.example.net.txt"),
+                  QByteArray::fromStdString(lines(groups)));
+
+        TServer server;
+        server.HostName = "news.example.net";
+        server.Port = 563;
+        server.Security = kSecurityTlsOnConnect;
+        server.NumberOfNewsgroups = static_cast<std::int32_t>(groups.size());
+        server.LastUpdated = 46000.5;  // a spring day in 2025
+        server.UserName = "ada";
+        server.Password = "demo";
+        SaveServer(server, *store, prompts);
+        TServer second;
+        second.HostName = "news.example.org";
+        second.Port = 119;
+        SaveServer(second, *store, prompts);
+
+        ValueLists lists;
+        lists.Subjects = {"Spring meadow", "Evening light", "Along the river"};
+        lists.Names = {"Ada Example", "A. Example"};
+        lists.EmailAddresses = {"ada@example.org", "photos@example.org"};
+        lists.Organizations = {"Example Camera Club"};
+        SaveValueLists(lists, *store);
+        const std::string mru = "MRU Lists";
+        store->setValue(mru, "Subjects",
+                        RegValue::string(lines({"Spring meadow", "Winter birds"})));
+        store->setValue(mru, "Names", RegValue::string(lines({"Ada Example"})));
+        store->setValue(mru, "E-mail Addresses", RegValue::string(lines({"ada@example.org"})));
+        store->setValue(mru, "Organizations", RegValue::string(lines({"Example Camera Club"})));
+
+        TProject defaults;
+        defaults.Name = "Default";
+        defaults.FromName = "Ada Example";
+        defaults.FromEmailAddress = "ada@example.org";
+        defaults.Server.HostName = "news.example.net";
+        defaults.Server.Port = 563;
+        defaults.XNoArchive = "No";
+        defaults.PostSeparateMessageForEachAttachedFile = true;
+        defaults.Crosspost = true;
+        defaults.CrosspostingLimit = 10;
+        defaults.SplitLines = 1000;
+        SaveProjectToRegistry(defaults, "Default", *store, prompts);
+
+        writeText(files + QStringLiteral("/signature.txt"),
+                  "-- \r\nAda Example - pictures of the countryside\r\n");
+        std::string attachments;
+        for (const char* name : {"meadow-01.jpg", "meadow-02.jpg", "meadow-03.jpg"}) {
+            const QString path = files + QLatin1Char('/') + QString::fromLatin1(name);
+            writeText(path, QByteArray(200000, 'x'));
+            attachments += path.toStdString() + "\r\n";
+        }
+        TProject last = defaults;
+        last.Name = "Untitled";
+        last.Subject = "Spring meadow";
+        last.Organization = "Example Camera Club";
+        last.SetNewsgroupsText(lines({"alt.binaries.pictures.nature", "rec.photo.digital"}));
+        last.Body = {"Hello all,",
+                     "",
+                     "three pictures of the meadow behind our village, taken last Sunday",
+                     "just after sunrise. Comments welcome!",
+                     "",
+                     "Ada"};
+        last.SignatureFile = (files + QStringLiteral("/signature.txt")).toStdString();
+        last.AttachmentsText = attachments;
+        last.EncodingMethod = 1;
+        last.LimitCrossposting = false;
+        last.SplitLargeMessages = true;
+        SaveProjectToRegistry(last, "Last", *store, prompts);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kavrin32"));
+    g_output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(g_output);
+    Demo demo;
+
+    TfrmSplash splash;
+    save(&splash, QStringLiteral("splash"));
+    splash.close();
+
+    TfrmAbout about(*demo.context);
+    save(&about, QStringLiteral("about"));
+    about.close();
+
+    showHelp(HelpPage::Contents);
+    save(currentHelpWindow(), QStringLiteral("help"), QSize(900, 620));
+    delete currentHelpWindow();
+
+    return g_failures == 0 ? 0 : 1;
+}
