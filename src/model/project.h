@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A posting project: everything one "Post It!" needs. A new record has every text empty, both
@@ -52,3 +53,7 @@ private:
 // Encoding methods.
 inline constexpr std::int32_t kEncodingUUEncode = 0;
 inline constexpr std::int32_t kEncodingBase64 = 1;
+
+// What the windows call each method, indexed by EncodingMethod. A method added here is offered
+// by every encoding choice of the windows.
+inline constexpr std::string_view kEncodingMethodNames[] = {"UUEncode", "Base64 / MIME"};
