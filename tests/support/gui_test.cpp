@@ -1,9 +1,14 @@
 #include "support/gui_test.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -77,6 +82,27 @@ void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers mods) {
 
 void typeText(QWidget* widget, const QString& text) {
     QTest::keyClicks(widget, text);
+}
+
+bool dropOn(QWidget* control, const QMimeData& mime) {
+    const QPoint pos = control->rect().center();
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(control, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(control, &drop);
+    return drop.isAccepted();
+}
+
+bool dropFiles(QWidget* control, const QStringList& paths) {
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    QMimeData mime;
+    mime.setUrls(urls);
+    auto* area = qobject_cast<QAbstractScrollArea*>(control);
+    return dropOn(area ? area->viewport() : control, mime);
 }
 
 QString savePicture(QWidget* widget, const QString& name) {

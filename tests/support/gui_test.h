@@ -2,11 +2,14 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <ostream>
+
+class QMimeData;
 
 // Readable QString values in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -39,6 +42,12 @@ void releaseAt(QWidget* widget, QPoint pos, Qt::KeyboardModifiers mods = Qt::NoM
 void drag(QWidget* widget, QPoint from, QPoint to, Qt::KeyboardModifiers mods = Qt::NoModifier);
 void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier);
 void typeText(QWidget* widget, const QString& text);
+
+// Drags mime over the control and drops it; true when the drop was taken.
+bool dropOn(QWidget* control, const QMimeData& mime);
+// Drops local files, as a file manager does, where the control takes drops (the viewport of a
+// list or editor); true when the drop was taken.
+bool dropFiles(QWidget* control, const QStringList& paths);
 
 // Saves what the widget shows as build/test-pictures/<name>.png and returns the path, so
 // people can look at what a test saw.

@@ -5,9 +5,6 @@
 #include "support/gui_test.h"
 #include "support/wait.h"
 
-#include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -23,18 +20,6 @@
 #include <vector>
 
 namespace {
-
-// Drags mime over the control and drops it; true when the drop was taken.
-bool dropOn(QWidget* control, const QMimeData& mime) {
-    const QPoint pos = control->rect().center();
-    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(control, &enter);
-    if (!enter.isAccepted())
-        return false;
-    QDropEvent drop(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(control, &drop);
-    return drop.isAccepted();
-}
 
 std::unique_ptr<QMimeData> urls(const QList<QUrl>& list) {
     auto mime = std::make_unique<QMimeData>();
