@@ -3,6 +3,7 @@
 #include "ui_preferences_dialog.h"
 
 #include "gui/button_pictures.h"
+#include "gui/help_window.h"
 #include "gui/host_name_entry.h"
 #include "gui/list_items.h"
 #include "gui/string_lists.h"
@@ -37,6 +38,7 @@ TfrmPreferences::TfrmPreferences(GuiContext& context, PreferencesHost& host, QWi
       m_computerHostName(GetComputerHostName()) {
     m_ui->setupUi(this);
     setWindowFlag(Qt::Tool);
+    installHelpKey(this, HelpPage::Preferences);
     FormCreate();
 }
 

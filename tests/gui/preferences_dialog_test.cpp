@@ -1,5 +1,7 @@
 #include "gui/preferences_dialog.h"
 
+#include "gui/help_window.h"
+
 #include "model/advanced_storage.h"
 #include "model/project_storage.h"
 #include "model/server_storage.h"
@@ -754,8 +756,8 @@ TEST_F(PreferencesDialog, EveryControlTheKeyboardReachesHasAnAccessibleName) {
 }
 
 // Tab from the page tabs goes through the page in reading order, then OK and Cancel, and back
-// to the page tabs; disabled controls are passed over.
-TEST_F(PreferencesDialog, TabWalksEachPageInReadingOrder) {
+// to the page tabs; disabled controls are passed over. F1 opens the dialog's help page.
+TEST_F(PreferencesDialog, TheKeyboardWalksEachPageInReadingOrderAndF1OpensItsHelp) {
     const QStringList tail{QStringLiteral("btnOk"), QStringLiteral("btnCancel")};
     const std::vector<QStringList> pages = {
         {QStringLiteral("cbxDefaultSubject"), QStringLiteral("chkDefaultRandomizeSubject"),
@@ -800,6 +802,10 @@ TEST_F(PreferencesDialog, TabWalksEachPageInReadingOrder) {
         }
         EXPECT_EQ(walked, pages[std::size_t(page)] + tail);
     }
+
+    pressKey(QApplication::focusWidget(), Qt::Key_F1);
+    ASSERT_NE(currentHelpWindow(), nullptr);
+    EXPECT_EQ(currentHelpWindow()->currentPage().fileName(), QStringLiteral("preferences.html"));
 }
 
 }  // namespace
