@@ -6,6 +6,7 @@
 #include "model/project_storage.h"
 #include "model/server_storage.h"
 #include "platform/file_settings_store.h"
+#include "support/file_size_limit.h"
 #include "support/gui_test.h"
 #include "support/recording_file_chooser.h"
 #include "support/recording_prompts.h"
@@ -260,6 +261,23 @@ TEST_F(PreferencesDialog, OkSavesTheDefaultProjectTheAdvancedSettingsAndTheSorte
     EXPECT_EQ(lists.Names, (std::vector<std::string>{"amy", "Bob", "Zed"}));
     EXPECT_EQ(host.lists.Names, lists.Names);
     EXPECT_EQ(host.refreshes, 1);
+}
+
+// A full disk: every save says so, and the dialog still closes and hands the lists back.
+TEST_F(PreferencesDialog, OkOnAFullDiskReportsEverySaveAndStillCloses) {
+    open();
+    edit("edtAddSubject")->setText(QStringLiteral("Kept in the window"));
+    button("btnAddSubject")->click();
+    {
+        const FileSizeLimit full(1);
+        button("btnOk")->click();
+    }
+    EXPECT_EQ(prompts.texts(),
+              (std::vector<std::string>{"Unable to save advanced settings to registry",
+                                        "Unable to save project to registry",
+                                        "Unable to save lists to registry"}));
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(host.lists.Subjects, std::vector<std::string>{"Kept in the window"});
 }
 
 TEST_F(PreferencesDialog, CancelSavesNothingYetTheMainWindowKeepsTheNewEntries) {
