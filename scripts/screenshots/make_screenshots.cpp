@@ -11,6 +11,7 @@
 #include "gui/file_chooser.h"
 #include "gui/gui_context.h"
 #include "gui/help_window.h"
+#include "gui/preferences_dialog.h"
 #include "gui/qt_prompts.h"
 #include "gui/splash.h"
 #include "model/advanced_storage.h"
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -138,8 +140,12 @@ struct Demo {
         store->setValue(mru, "E-mail Addresses", RegValue::string(lines({"ada@example.org"})));
         store->setValue(mru, "Organizations", RegValue::string(lines({"Example Camera Club"})));
 
+        writeText(files + QStringLiteral("/signature.txt"),
+                  "-- \r\nAda Example - pictures of the countryside\r\n");
         TProject defaults;
         defaults.Name = "Default";
+        defaults.SetNewsgroupsText(lines({"alt.binaries.pictures.nature", "rec.photo.digital"}));
+        defaults.SignatureFile = (files + QStringLiteral("/signature.txt")).toStdString();
         defaults.FromName = "Ada Example";
         defaults.FromEmailAddress = "ada@example.org";
         defaults.Server.HostName = "news.example.net";
@@ -151,8 +157,6 @@ struct Demo {
         defaults.SplitLines = 1000;
         SaveProjectToRegistry(defaults, "Default", *store, prompts);
 
-        writeText(files + QStringLiteral("/signature.txt"),
-                  "-- \r\nAda Example - pictures of the countryside\r\n");
         std::string attachments;
         for (const char* name : {"meadow-01.jpg", "meadow-02.jpg", "meadow-03.jpg"}) {
             const QString path = files + QLatin1Char('/') + QString::fromLatin1(name);
@@ -163,14 +167,12 @@ struct Demo {
         last.Name = "Untitled";
         last.Subject = "Spring meadow";
         last.Organization = "Example Camera Club";
-        last.SetNewsgroupsText(lines({"alt.binaries.pictures.nature", "rec.photo.digital"}));
         last.Body = {"Hello all,",
                      "",
                      "three pictures of the meadow behind our village, taken last Sunday",
                      "just after sunrise. Comments welcome!",
                      "",
                      "Ada"};
-        last.SignatureFile = (files + QStringLiteral("/signature.txt")).toStdString();
         last.AttachmentsText = attachments;
         last.EncodingMethod = 1;
         last.LimitCrossposting = false;
@@ -178,6 +180,51 @@ struct Demo {
         SaveProjectToRegistry(last, "Last", *store, prompts);
     }
 };
+
+// What the main window hands the preferences: the demo's stored default project, lists and
+// advanced settings.
+class DemoPreferencesHost : public PreferencesHost {
+public:
+    explicit DemoPreferencesHost(Demo& demo) {
+        LoadProjectFromRegistry(m_default, "Default", *demo.store, demo.prompts);
+        LoadValueLists(m_lists, *demo.store);
+        LoadAdvanced(m_advanced, *demo.store, demo.prompts);
+        m_recent.Subjects = {QStringLiteral("Spring meadow"), QStringLiteral("Winter birds")};
+        m_recent.FromNames = {QStringLiteral("Ada Example")};
+        m_recent.FromEmailAddresses = {QStringLiteral("ada@example.org")};
+        m_recent.ReplyToEmailAddresses = m_recent.FromEmailAddresses;
+        m_recent.Organizations = {QStringLiteral("Example Camera Club")};
+    }
+    QString serverBoxText() const override { return QStringLiteral("news.example.net"); }
+    void refreshServerBox() override {}
+    RecentLists recentLists() const override { return m_recent; }
+    void setRecentLists(const RecentLists& lists) override { m_recent = lists; }
+    ValueLists& valueLists() override { return m_lists; }
+    TProject& defaultProject() override { return m_default; }
+    TAdvanced& advancedSettings() override { return m_advanced; }
+
+private:
+    TProject m_default;
+    ValueLists m_lists;
+    TAdvanced m_advanced;
+    RecentLists m_recent;
+};
+
+// Every page of a dialog's page control, one picture each.
+void saveEveryPage(QWidget* dialog, const QString& pages, const QString& name) {
+    auto* tabs = dialog->findChild<QTabWidget*>(pages);
+    if (!tabs) {
+        std::fprintf(stderr, "%s: no %s\n", qPrintable(name), qPrintable(pages));
+        ++g_failures;
+        return;
+    }
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QString tab = tabs->tabText(i).remove(QLatin1Char('&')).toLower();
+        tab.replace(QLatin1Char(' '), QLatin1Char('-'));
+        save(dialog, name + QLatin1Char('-') + tab);
+    }
+}
 
 }  // namespace
 
@@ -200,6 +247,14 @@ int main(int argc, char** argv) {
     TfrmAbout about(*demo.context);
     save(&about, QStringLiteral("about"));
     about.close();
+
+    {
+        DemoPreferencesHost host(demo);
+        TfrmPreferences preferences(*demo.context, host);
+        saveEveryPage(&preferences, QStringLiteral("pgePreferences"),
+                      QStringLiteral("preferences"));
+        preferences.close();
+    }
 
     showHelp(HelpPage::Contents);
     save(currentHelpWindow(), QStringLiteral("help"), QSize(900, 620));
