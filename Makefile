@@ -3,9 +3,12 @@ JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 TEST_DIR := build/test
 BENCH_DIR := build/bench
+PACKAGE_DIR := build/package
+# Debian's own compiler and linker flags for packages, with every hardening feature.
+BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: run build test bench deps-build deps-test deps-bench clean format
+.PHONY: run build test bench package deps-build deps-test deps-bench deps-package clean format
 
 run: build
 	./$(RELEASE_DIR)/src/app/kavrin32 $(ARGS)
@@ -26,12 +29,23 @@ bench: deps-bench
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bench/run-all.sh $(BENCH_DIR)
 
+# The Debian package of a release build that installs under /usr.
+package: deps-package
+	cmake -S . -B $(PACKAGE_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DKAVRIN32_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)"
+	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target package
+	@ls $(PACKAGE_DIR)/kavrin32_*.deb
+
 deps-build:
 	scripts/install-deps.sh build
 deps-test:
 	scripts/install-deps.sh test
 deps-bench:
 	scripts/install-deps.sh bench
+deps-package:
+	scripts/install-deps.sh package
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,7 @@
 #   scripts/install-deps.sh build   - compiler, CMake, Ninja, Qt 6
 #   scripts/install-deps.sh test    - build + GoogleTest and the test peers (news server, decoders)
 #   scripts/install-deps.sh bench   - test + Google Benchmark and the peer tools
+#   scripts/install-deps.sh package - build + the Debian packaging tools
 set -euo pipefail
 
 what=${1:-build}
@@ -15,7 +16,8 @@ case "$what" in
   build) ;;
   test) pkgs+=("${test_pkgs[@]}") ;;
   bench) pkgs+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
-  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+  package) ;;
+  *) echo "usage: $0 build|test|bench|package" >&2; exit 2 ;;
 esac
 
 # Every folder's extra packages (one package a line) join in.

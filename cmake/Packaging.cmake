@@ -1,0 +1,21 @@
+# `make package`: a Debian package of everything `cmake --install` installs, under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kavrin32)
+set(CPACK_PACKAGE_VENDOR "Pellido Software")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Usenet poster for messages and binary attachments")
+set(CPACK_PACKAGE_DESCRIPTION_FILE ${PROJECT_SOURCE_DIR}/packaging/description.txt)
+set(CPACK_DEBIAN_PACKAGE_SECTION news)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KAVRIN32_MAINTAINER}")
+if(KAVRIN32_WEB_ADDRESS)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KAVRIN32_WEB_ADDRESS}")
+endif()
+# The libraries the program links come from its ELF file; the authorities that TLS connections
+# are checked against are not linked, only read.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ca-certificates)
+include(CPack)
