@@ -18,19 +18,21 @@ QString q(const std::filesystem::path& p) {
     return QString::fromStdString(p.string());
 }
 
-// What `cmake --install` puts into a fresh prefix.
+// What `cmake --install` puts into a fresh prefix, one the build was not configured with and
+// that holds characters a desktop entry must quote.
 class InstalledFiles : public testing::Test {
 protected:
     void SetUp() override {
         QProcess install;
         install.start(QStringLiteral(KAVRIN32_CMAKE_COMMAND),
                       {QStringLiteral("--install"), QStringLiteral(KAVRIN32_BUILD_DIR),
-                       QStringLiteral("--prefix"), q(prefix.path())});
+                       QStringLiteral("--prefix"), installed()});
         ASSERT_TRUE(install.waitForFinished(120000));
         ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().toStdString();
     }
+    QString installed() const { return q(prefix / "opt kavrin$32"); }
     QString share(const QString& file) const {
-        return q(prefix.path()) + QStringLiteral("/share/") + file;
+        return installed() + QStringLiteral("/share/") + file;
     }
 
     TempDir prefix;
@@ -49,14 +51,17 @@ TEST_F(InstalledFiles, DesktopEntryPassesTheValidatorAndStartsTheInstalledProgra
     EXPECT_EQ(check.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
 
-    // The entry names the program where the build's prefix puts it; this test installed into
-    // another prefix, so only the name's end is checked.
+    // The entry names the program where this install put it, quoted as the program quotes the
+    // entries it writes for its user.
+    const QString program = installed() + QStringLiteral("/bin/kavrin32");
     QFile file(entry);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("/bin/kavrin32 %f\n"))) << text.toStdString();
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("\nExec=") + desktopExecLine(program) + QLatin1Char('\n')))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("MimeType=application/x-kavrin32-project;")));
-    EXPECT_TRUE(QFileInfo(q(prefix.path()) + QStringLiteral("/bin/kavrin32")).isExecutable());
+    EXPECT_TRUE(QFileInfo(program).isExecutable());
 
     EXPECT_TRUE(
         QSvgRenderer(share(QStringLiteral("icons/hicolor/scalable/apps/kavrin32.svg"))).isValid());
