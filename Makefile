@@ -29,10 +29,9 @@ bench: deps-bench
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	bench/run-all.sh $(BENCH_DIR)
 
-# The Debian package of a release build that installs under /usr.
+# The Debian package of a release build; it installs under /usr.
 package: deps-package
 	cmake -S . -B $(PACKAGE_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DKAVRIN32_TESTS=OFF \
-	  -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DCMAKE_CXX_FLAGS="$$($(BUILDFLAGS) CPPFLAGS) $$($(BUILDFLAGS) CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)"
 	cmake --build $(PACKAGE_DIR) -j $(JOBS) --target package
