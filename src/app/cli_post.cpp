@@ -14,8 +14,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <malloc.h>
-
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -53,11 +51,7 @@ int runPost(const std::vector<std::string>& args) {
     if (!parseOperandAndYes(args, file, yes))
         return usage();
 
-    // Article pieces and the socket's buffers are a few hundred KiB each and come and go all the
-    // time. Left to its defaults the allocator hands each one back to the system and the next
-    // one is faulted in page by page, which costs more than encoding and sending the data.
-    mallopt(M_MMAP_THRESHOLD, 16 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    setPostingAllocatorThresholds();
 
     const CommandLineApplication app;
 

@@ -1,7 +1,9 @@
 #include "app/cli_support.h"
 
-#include "model/project_storage.h"
+#include "model/program_start.h"
 #include "platform/file_settings_store.h"
+
+#include <malloc.h>
 
 #include <filesystem>
 
@@ -30,15 +32,22 @@ CommandLineApplication::CommandLineApplication() {
 bool loadCommandLineProject(const std::string& file, UserPrompts& prompts,
                             CommandLineProject& out) {
     std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    if (ec || !std::filesystem::is_regular_file(absolute, ec)) {
+    if (!std::filesystem::is_regular_file(std::filesystem::absolute(file, ec), ec) || ec) {
         prompts.error("Cannot open \"" + file + "\": no such project file");
         return false;
     }
     out.store = openUserSettings(&prompts);
-    LoadAdvanced(out.advanced, *out.store, prompts);
-    LoadValueLists(out.lists, *out.store);
-    out.project = TProject::FirstStartDefault();
-    out.project.Name = absolute.string();
-    return LoadProjectFromFile(out.project, *out.store, prompts);
+    ProgramSettings settings;
+    LoadProgramSettings(settings, *out.store, prompts);
+    out.advanced = std::move(settings.Advanced);
+    out.lists = std::move(settings.Lists);
+    return LoadNamedProjectFile(out.project, file, *out.store, prompts);
+}
+
+void setPostingAllocatorThresholds() {
+    // Article pieces and the socket's buffers are a few hundred KiB each and come and go all the
+    // time. Left to its defaults the allocator hands each one back to the system and the next
+    // one is faulted in page by page, which costs more than encoding and sending the data.
+    mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }

@@ -39,6 +39,10 @@ struct CommandLineProject {
     TProject project;
 };
 
-// Loads it all. Returns false, after a message through the prompts, when the project file is
-// missing or cannot be loaded.
+// Loads it all, as the desktop program loads its start (model/program_start.h). Returns false,
+// after a message through the prompts, when the project file is missing or cannot be loaded.
 bool loadCommandLineProject(const std::string& file, UserPrompts& prompts, CommandLineProject& out);
+
+// Posting keeps the allocator's memory instead of handing every large piece back to the system;
+// "--post" and the desktop program set the same thresholds before they start.
+void setPostingAllocatorThresholds();

@@ -1,7 +1,55 @@
 #include "app/cli.h"
 
-// The main window comes later; until then the program explains how to use it.
-int runDesktop(int, char**) {
-    printUsage();
-    return 0;
+#include "app/cli_support.h"
+#include "gui/file_chooser.h"
+#include "gui/gui_context.h"
+#include "gui/main_window.h"
+#include "gui/qt_prompts.h"
+#include "gui/termination_signals.h"
+#include "model/program_start.h"
+#include "platform/file_settings_store.h"
+#include "platform/paths.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include <cstdlib>
+#include <memory>
+
+int runDesktop(int argc, char** argv) {
+    setPostingAllocatorThresholds();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kavrin32"));
+    QApplication::setApplicationVersion(QStringLiteral(KAVRIN32_VERSION));
+
+    QtPrompts prompts;
+    QtFileChooser files;
+    const std::unique_ptr<SettingsStore> store = openUserSettings(&prompts);
+    ProgramSettings settings;
+    LoadProgramSettings(settings, *store, prompts);
+    TNNTPJob job;
+    const char* extraCa = std::getenv("KAVRIN32_EXTRA_CA_FILE");
+    GuiContext context{*store, prompts,   files,
+                       job,    dataDir(), extraCa ? QString::fromLocal8Bit(extraCa) : QString()};
+
+    TfrmKavrin window(context, settings.Advanced, std::move(settings.Lists),
+                      QApplication::arguments().mid(1));
+    prompts.setParent(&window);
+
+    // A logout asks about unsaved work where the session manager lets the program ask; a
+    // termination signal stores everything without asking.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& manager) {
+                         const bool mayAsk = manager.allowsInteraction();
+                         if (!window.saveSessionState(mayAsk))
+                             manager.cancel();
+                         if (mayAsk)
+                             manager.release();
+                     });
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     &TfrmKavrin::endOnSignal);
+
+    window.show();
+    return app.exec();
 }

@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::string_view kAdvanced = "Advanced";
 constexpr std::string_view kLists = "Lists";
+constexpr std::string_view kRecentLists = "MRU Lists";
 
 struct ListField {
     std::string_view name;
@@ -80,11 +81,13 @@ bool SaveAdvanced(const TAdvanced& advanced, SettingsStore& store, UserPrompts& 
     return true;
 }
 
-bool LoadValueLists(ValueLists& lists, SettingsStore& store) {
+namespace {
+
+bool loadLists(ValueLists& lists, SettingsStore& store, std::string_view key) {
     bool ok = true;
     for (const auto& l : kListFields) {
         try {
-            lists.*l.field = splitLines(store.readString(kLists, l.name));
+            lists.*l.field = splitLines(store.readString(key, l.name));
         } catch (const std::exception&) {
             (lists.*l.field).clear();
             ok = false;
@@ -93,14 +96,32 @@ bool LoadValueLists(ValueLists& lists, SettingsStore& store) {
     return ok;
 }
 
-bool SaveValueLists(const ValueLists& lists, SettingsStore& store) {
+bool saveLists(const ValueLists& lists, SettingsStore& store, std::string_view key) {
     try {
         SettingsUpdate update(store);
         for (const auto& l : kListFields)
-            store.writeString(kLists, l.name, joinLines(lists.*l.field));
+            store.writeString(key, l.name, joinLines(lists.*l.field));
         update.commit();
     } catch (const std::exception&) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool LoadValueLists(ValueLists& lists, SettingsStore& store) {
+    return loadLists(lists, store, kLists);
+}
+
+bool SaveValueLists(const ValueLists& lists, SettingsStore& store) {
+    return saveLists(lists, store, kLists);
+}
+
+bool LoadRecentLists(ValueLists& lists, SettingsStore& store) {
+    return loadLists(lists, store, kRecentLists);
+}
+
+bool SaveRecentLists(const ValueLists& lists, SettingsStore& store) {
+    return saveLists(lists, store, kRecentLists);
 }

@@ -47,3 +47,8 @@ struct ValueLists {
 bool LoadValueLists(ValueLists& lists, SettingsStore& store);
 // Writes the four lists in one write of the store; false when the write failed.
 bool SaveValueLists(const ValueLists& lists, SettingsStore& store);
+
+// The main window's recently used header values, kept under "MRU Lists" with the same four value
+// names and rules: Subjects, Names, E-mail Addresses (both e-mail boxes) and Organizations.
+bool LoadRecentLists(ValueLists& lists, SettingsStore& store);
+bool SaveRecentLists(const ValueLists& lists, SettingsStore& store);

@@ -186,3 +186,25 @@ TEST(ValueLists, ReadWhatOthersWrote) {
     EXPECT_TRUE(LoadValueLists(lists, empty));
     EXPECT_FALSE(empty.keyExists("Lists"));
 }
+
+// The header boxes' recently used values share the value lists' form under a key of their own;
+// neither set of lists may overwrite the other.
+TEST(RecentLists, KeptUnderMruListsApartFromTheValueLists) {
+    MemorySettingsStore store;
+    ValueLists pools;
+    pools.Subjects = {"pool subject"};
+    ASSERT_TRUE(SaveValueLists(pools, store));
+    ValueLists recent;
+    recent.Subjects = {"typed subject"};
+    recent.EmailAddresses = {"a@example.com", "b@example.com"};
+    ASSERT_TRUE(SaveRecentLists(recent, store));
+    EXPECT_EQ(store.readString("MRU Lists", "E-mail Addresses"),
+              "a@example.com\r\nb@example.com\r\n");
+
+    ValueLists back;
+    ASSERT_TRUE(LoadRecentLists(back, store));
+    EXPECT_EQ(back.Subjects, recent.Subjects);
+    EXPECT_EQ(back.EmailAddresses, recent.EmailAddresses);
+    ASSERT_TRUE(LoadValueLists(back, store));
+    EXPECT_EQ(back.Subjects, pools.Subjects);
+}

@@ -1,0 +1,410 @@
+#include "gui/main_window.h"
+
+#include "gui/button_pictures.h"
+#include "gui/encode_progress_view.h"
+#include "model/program_start.h"
+#include "model/project_storage.h"
+#include "model/server_storage.h"
+#include "platform/text.h"
+#include "ui_attachments_page.h"
+#include "ui_main_window.h"
+#include "ui_message_page.h"
+#include "ui_newsgroups_page.h"
+#include "ui_options_page.h"
+#include "ui_progress_page.h"
+#include "widgets/file_drag.h"
+#include "widgets/speed_button.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenu>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+// The glyphs of the window's image list, in tag order: glyph k is Tag 2k (normal) and 2k + 1
+// (under the pointer).
+enum ButtonTag {
+    tagNew = 0,
+    tagOpen = 2,
+    tagSave = 4,
+    tagPost = 6,
+    tagPreferences = 8,
+    tagHelp = 10,
+    tagAbout = 12,
+    tagServer = 14,
+    tagNewsgroups = 16,
+    tagAttach = 18,
+    tagMessage = 20,
+    tagSignature = 22,
+    tagStop = 24,
+};
+
+QStringList imgButtonGlyphs() {
+    return {QStringLiteral("new"),    QStringLiteral("open"),        QStringLiteral("save"),
+            QStringLiteral("post"),   QStringLiteral("preferences"), QStringLiteral("help"),
+            QStringLiteral("about"),  QStringLiteral("server"),      QStringLiteral("newsgroups"),
+            QStringLiteral("attach"), QStringLiteral("message"),     QStringLiteral("signature"),
+            QStringLiteral("stop")};
+}
+
+constexpr int kToolBarGlyph = 24;
+constexpr int kPageGlyph = 16;
+constexpr int kSplashMs = 2000;
+constexpr int kStatusPanelWidth = 200;
+
+}  // namespace
+
+TfrmKavrin::TfrmKavrin(GuiContext& context, TAdvanced& advanced, ValueLists lists,
+                       QStringList arguments, QWidget* parent)
+    : QMainWindow(parent),
+      m_context(context),
+      m_advanced(advanced),
+      m_lists(std::move(lists)),
+      m_arguments(std::move(arguments)),
+      m_ui(std::make_unique<Ui::TfrmKavrin>()),
+      m_message(std::make_unique<Ui::MessagePage>()),
+      m_newsgroupsPage(std::make_unique<Ui::NewsgroupsPage>()),
+      m_attachments(std::make_unique<Ui::AttachmentsPage>()),
+      m_options(std::make_unique<Ui::OptionsPage>()),
+      m_progress(std::make_unique<Ui::ProgressPage>()),
+      m_session(m_nntp, context.nntpJob, advanced, context.prompts, *this) {
+    m_nntp.setObjectName(QStringLiteral("ocxNNTP"));
+    m_nntp.ExtraCaFile = context.extraCaFile;
+    m_ui->setupUi(this);
+    m_message->setupUi(m_ui->tabMessage);
+    m_newsgroupsPage->setupUi(m_ui->tabNewsgroups);
+    m_attachments->setupUi(m_ui->tabAttachments);
+    m_options->setupUi(m_ui->tabOptions);
+    m_progress->setupUi(m_ui->tabProgress);
+    // Usenet text is read in fixed-width fonts; the editor shows how lines will line up.
+    m_message->mmoMessage->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_encodeProgress = std::make_unique<EncodeProgressView>(
+        m_progress->pnlEncode, m_progress->lblEncode, m_progress->barEncode);
+
+    buildCommands();
+    buildPopupMenus();
+    buildDropTargets();
+    connectFields();
+    FormCreate();
+}
+
+TfrmKavrin::~TfrmKavrin() = default;
+
+void TfrmKavrin::buildCommands() {
+    auto* pageHover = new THoverPictures(buttonPictures(imgButtonGlyphs(), kPageGlyph), this);
+    auto* barHover = new THoverPictures(buttonPictures(imgButtonGlyphs(), kToolBarGlyph), this);
+    m_hover = pageHover;
+
+    // A tool button runs its menu item, so both do the same whichever is used.
+    const auto toolButton = [&](const char* name, const QString& text, int tag, QAction* action) {
+        auto* button = new TMySpeedButton(m_ui->barCool);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setText(text);
+        button->setToolTip(action->toolTip().isEmpty() ? text : action->toolTip());
+        button->setIconSize(QSize(kToolBarGlyph, kToolBarGlyph));
+        button->SetTag(tag);
+        barHover->Attach(button);
+        connect(button, &QToolButton::clicked, action, &QAction::trigger);
+        m_ui->barCool->addWidget(button);
+        return button;
+    };
+    m_btnNewProject =
+        toolButton("btnNewProject", QStringLiteral("New"), tagNew, m_ui->mniFileNewProject);
+    m_btnOpenProject =
+        toolButton("btnOpenProject", QStringLiteral("Open"), tagOpen, m_ui->mniFileOpenProject);
+    m_btnSaveProject =
+        toolButton("btnSaveProject", QStringLiteral("Save"), tagSave, m_ui->mniFileSaveProject);
+    m_ui->barCool->addSeparator();
+    m_btnPostIt = toolButton("btnPostIt", QStringLiteral("Post It!"), tagPost, m_ui->mniFilePostIt);
+    m_ui->barCool->addSeparator();
+    m_btnPreferences = toolButton("btnPreferences", QStringLiteral("Preferences"), tagPreferences,
+                                  m_ui->mniEditPreferences);
+    m_ui->barCool->addSeparator();
+    m_btnHelp = toolButton("btnHelp", QStringLiteral("Help"), tagHelp, m_ui->mniHelpContents);
+    m_btnAbout = toolButton("btnAbout", QStringLiteral("About"), tagAbout, m_ui->mniHelpAbout);
+
+    const auto pageButton = [&](TMySpeedButton* button, int tag) {
+        button->setIconSize(QSize(kPageGlyph, kPageGlyph));
+        button->SetTag(tag);
+        button->setAccessibleDescription(button->toolTip());
+        pageHover->Attach(button);
+    };
+    pageButton(m_message->btnNewsgroupServer, tagServer);
+    pageButton(m_message->btnMessage, tagMessage);
+    pageButton(m_message->btnSignatureFile, tagSignature);
+    pageButton(m_newsgroupsPage->btnNewsgroups, tagNewsgroups);
+    pageButton(m_attachments->btnAttachments, tagAttach);
+    pageButton(m_progress->btnStopPosting, tagStop);
+
+    m_statusPanel = new QLabel(this);
+    m_statusPanel->setObjectName(QStringLiteral("pnlStatus"));
+    m_statusPanel->setAccessibleName(QStringLiteral("Connection"));
+    m_statusPanel->setMinimumWidth(kStatusPanelWidth);
+    m_ui->barStatus->addPermanentWidget(m_statusPanel);
+
+    connect(m_ui->mniFileNewProject, &QAction::triggered, this,
+            &TfrmKavrin::mniFileNewProjectClick);
+    connect(m_ui->mniFileOpenProject, &QAction::triggered, this,
+            &TfrmKavrin::mniFileOpenProjectClick);
+    connect(m_ui->mniFileSaveProject, &QAction::triggered, this,
+            &TfrmKavrin::mniFileSaveProjectClick);
+    connect(m_ui->mniFileSaveProjectAs, &QAction::triggered, this,
+            &TfrmKavrin::mniFileSaveProjectAsClick);
+    connect(m_ui->mniFilePostIt, &QAction::triggered, this, &TfrmKavrin::mniFilePostItClick);
+    connect(m_ui->mniFileAddFilesToList, &QAction::triggered, this,
+            &TfrmKavrin::mniFileAddFilesToListClick);
+    connect(m_ui->mniFileRemoveSelectedFilesFromList, &QAction::triggered, this,
+            &TfrmKavrin::removeSelectedAttachments);
+    connect(m_ui->mniFileRemoveAllFilesFromList, &QAction::triggered, this,
+            &TfrmKavrin::removeAllAttachments);
+    connect(m_ui->mniFileSelectSignatureFile, &QAction::triggered, this,
+            &TfrmKavrin::mniFileSelectSignatureFileClick);
+    connect(m_ui->mniFileExit, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->mniEditNewsgroupServers, &QAction::triggered, this,
+            &TfrmKavrin::btnNewsgroupServerClick);
+    connect(m_ui->mniEditNewsgroups, &QAction::triggered, this, &TfrmKavrin::btnNewsgroupsClick);
+    connect(m_ui->mniEditPreferences, &QAction::triggered, this,
+            &TfrmKavrin::mniEditPreferencesClick);
+    connect(m_ui->mniHelpContents, &QAction::triggered, this, &TfrmKavrin::mniHelpContentsClick);
+    connect(m_ui->mniHelpHowToUseHelp, &QAction::triggered, this,
+            &TfrmKavrin::mniHelpHowToUseHelpClick);
+    connect(m_ui->mniHelpAbout, &QAction::triggered, this, &TfrmKavrin::mniHelpAboutClick);
+
+    connect(m_message->btnNewsgroupServer, &QToolButton::clicked, this,
+            &TfrmKavrin::btnNewsgroupServerClick);
+    connect(m_message->btnMessage, &QToolButton::clicked, this, &TfrmKavrin::btnMessageClick);
+    connect(m_message->btnSignatureFile, &QToolButton::clicked, m_ui->mniFileSelectSignatureFile,
+            &QAction::trigger);
+    connect(m_newsgroupsPage->btnNewsgroups, &QToolButton::clicked, this,
+            &TfrmKavrin::btnNewsgroupsClick);
+    connect(m_attachments->btnAttachments, &QToolButton::clicked, m_ui->mniFileAddFilesToList,
+            &QAction::trigger);
+    connect(m_progress->btnStopPosting, &QToolButton::clicked, this,
+            &TfrmKavrin::btnStopPostingClick);
+
+    // The Contact entries open their own captions, the addresses; without addresses the
+    // submenu has nothing to offer.
+    m_ui->mniHelpContactPellidoSoftware->menuAction()->setVisible(false);
+
+    m_tmrTimer.setObjectName(QStringLiteral("tmrTimer"));
+    m_tmrTimer.setSingleShot(true);
+    m_tmrTimer.setInterval(kSplashMs);
+    connect(&m_tmrTimer, &QTimer::timeout, this, &TfrmKavrin::tmrTimerTimer);
+}
+
+void TfrmKavrin::FormCreate() {
+    SettingsStore& store = m_context.store;
+    ValueLists recent;
+    LoadRecentLists(recent, store);
+    RecentLists boxes;
+    boxes.Subjects = qsList(recent.Subjects);
+    boxes.FromNames = qsList(recent.Names);
+    boxes.FromEmailAddresses = qsList(recent.EmailAddresses);
+    boxes.ReplyToEmailAddresses = boxes.FromEmailAddresses;
+    boxes.Organizations = qsList(recent.Organizations);
+    setRecentLists(boxes);
+
+    fillServerBox(QString());
+    if (!store.keyExists(projectKeyPath("Default")))
+        firstRun();
+    LoadProjectFromRegistry(m_default, "Default", store, m_context.prompts);
+    chooseCurrentProject();
+    ProjectToForm(m_project);
+    if (!m_startNote.isEmpty())
+        m_ui->barStatus->showMessage(m_startNote);
+}
+
+void TfrmKavrin::firstRun() {
+    if (m_context.prompts.confirm("Would you like to set up a newsgroup server now?") ==
+        PromptAnswer::Yes)
+        openServerList();
+    m_default = TProject::FirstStartDefault();
+    const bool preferences =
+        m_context.prompts.confirm("Would you like to set up project preferences now?") ==
+        PromptAnswer::Yes;
+    // Without a preferences dialog to save it, the first-run default is stored as it stands.
+    if (!preferences || !openPreferences())
+        SaveProjectToRegistry(m_default, "Default", m_context.store, m_context.prompts);
+}
+
+void TfrmKavrin::chooseCurrentProject() {
+    SettingsStore& store = m_context.store;
+    const StartProjectFile named = startProjectFile(m_arguments);
+    m_startNote = named.Note;
+    if (!named.File.isEmpty()) {
+        LoadNamedProjectFile(m_project, utf8(named.File), store, m_context.prompts);
+        return;
+    }
+    if (store.keyExists(projectKeyPath("Last"))) {
+        LoadProjectFromRegistry(m_project, "Last", store, m_context.prompts);
+        return;
+    }
+    LoadProjectFromRegistry(m_project, "Default", store, m_context.prompts);
+    m_project.Name = "Untitled";
+}
+
+void TfrmKavrin::setSplash(QWidget* splash) {
+    m_splash = splash;
+}
+
+void TfrmKavrin::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_shown && !event->spontaneous()) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void TfrmKavrin::FormShow() {
+    m_tmrTimer.start();
+    cbxNewsgroupServerChange(true);
+}
+
+void TfrmKavrin::tmrTimerTimer() {
+    if (m_splash)
+        m_splash->close();
+    m_tmrTimer.stop();
+}
+
+void TfrmKavrin::closeEvent(QCloseEvent* event) {
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    // A posting refers to the window's objects: it is stopped first, and the window closes
+    // when the session has ended.
+    if (m_session.Running()) {
+        event->ignore();
+        m_session.RequestStop();
+        if (m_session.Result().Stopped)
+            m_closeAfterPosting = true;
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TfrmKavrin::FormClose() {
+    saveSessionState(false);
+    if (m_nntp.State() != nsDisconnected && m_nntp.State() != nsNone)
+        m_nntp.Quit();
+    m_context.nntpJob.Value = jobNothing;
+    m_closed = true;
+}
+
+bool TfrmKavrin::saveSessionState(bool mayAsk) {
+    if (mayAsk && !FormCloseQuery())
+        return false;
+    if (!mayAsk && ProjectChanged())
+        m_project.Name = "Untitled";
+    SettingsStore& store = m_context.store;
+    FormToProject(m_project);
+    SaveProjectToRegistry(m_project, "Last", store, m_context.prompts);
+
+    const RecentLists boxes = recentLists();
+    ValueLists recent;
+    recent.Subjects = utf8List(boxes.Subjects);
+    recent.Names = utf8List(boxes.FromNames);
+    recent.EmailAddresses = utf8List(boxes.FromEmailAddresses);
+    recent.Organizations = utf8List(boxes.Organizations);
+    if (!SaveRecentLists(recent, store) || !SaveValueLists(m_lists, store))
+        m_context.prompts.error("Unable to save lists to registry");
+    return true;
+}
+
+void TfrmKavrin::endOnSignal() {
+    if (m_closed)
+        return;
+    saveSessionState(false);
+    m_closed = true;
+    if (m_session.Running()) {
+        m_closeAfterPosting = true;
+        m_session.StopNow();
+        return;
+    }
+    close();
+    QCoreApplication::exit(0);
+}
+
+void TfrmKavrin::UpdateTitle() {
+    if (m_project.Name.empty())
+        m_project.Name = "Untitled";
+    setWindowTitle(windowTitleFor(qs(m_project.Name)));
+}
+
+void TfrmKavrin::fillServerBox(const QString& select) {
+    QComboBox* box = m_message->cbxNewsgroupServer;
+    const QSignalBlocker quiet(box);
+    box->clear();
+    const QStringList names = qsList(serverNames(m_context.store));
+    box->addItems(names);
+    box->setCurrentIndex(indexIgnoringCase(names, select));
+}
+
+QString TfrmKavrin::serverBoxText() const {
+    return m_message->cbxNewsgroupServer->currentText();
+}
+
+void TfrmKavrin::refreshServerBox() {
+    fillServerBox(serverBoxText());
+    updateCommands();
+    edtChange();
+}
+
+RecentLists TfrmKavrin::recentLists() const {
+    const auto items = [](const QComboBox* box) {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out.append(box->itemText(i));
+        return out;
+    };
+    RecentLists lists;
+    lists.Subjects = items(m_message->cbxSubject);
+    lists.FromNames = items(m_message->cbxFromName);
+    lists.FromEmailAddresses = items(m_message->cbxFromEmailAddress);
+    lists.ReplyToEmailAddresses = items(m_message->cbxReplyToEmailAddress);
+    lists.Organizations = items(m_message->cbxOrganization);
+    return lists;
+}
+
+void TfrmKavrin::setRecentLists(const RecentLists& lists) {
+    // The boxes keep what is typed in them; only their items change, kept sorted.
+    const auto fill = [](QComboBox* box, QStringList items) {
+        const QString text = box->currentText();
+        items.sort(Qt::CaseInsensitive);
+        const QSignalBlocker quiet(box);
+        box->clear();
+        box->addItems(items);
+        box->setEditText(text);
+    };
+    fill(m_message->cbxSubject, lists.Subjects);
+    fill(m_message->cbxFromName, lists.FromNames);
+    fill(m_message->cbxFromEmailAddress, lists.FromEmailAddresses);
+    fill(m_message->cbxReplyToEmailAddress, lists.ReplyToEmailAddresses);
+    fill(m_message->cbxOrganization, lists.Organizations);
+}
+
+void TfrmKavrin::mniHelpContentsClick() {}
+
+void TfrmKavrin::mniHelpHowToUseHelpClick() {}
+
+void TfrmKavrin::mniHelpAboutClick() {}
+
+bool TfrmKavrin::openServerList() {
+    return false;
+}
+
+bool TfrmKavrin::openPreferences() {
+    return false;
+}
