@@ -4,13 +4,16 @@
 #include "gui/file_chooser.h"
 #include "gui/gui_context.h"
 #include "gui/main_window.h"
+#include "gui/program_pictures.h"
 #include "gui/qt_prompts.h"
+#include "gui/splash.h"
 #include "gui/termination_signals.h"
 #include "model/program_start.h"
 #include "platform/file_settings_store.h"
 #include "platform/paths.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QSessionManager>
 
 #include <cstdlib>
@@ -21,6 +24,12 @@ int runDesktop(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavrin32"));
     QApplication::setApplicationVersion(QStringLiteral(KAVRIN32_VERSION));
+
+    QApplication::setWindowIcon(programIcon());
+    // Closing destroys it; the main window closes it two seconds after it is first shown.
+    QPointer<TfrmSplash> splash = new TfrmSplash;
+    splash->setAttribute(Qt::WA_DeleteOnClose);
+    splash->showAndDraw();
 
     QtPrompts prompts;
     QtFileChooser files;
@@ -35,6 +44,7 @@ int runDesktop(int argc, char** argv) {
     TfrmKavrin window(context, settings.Advanced, std::move(settings.Lists),
                       QApplication::arguments().mid(1));
     prompts.setParent(&window);
+    window.setSplash(splash);
 
     // A logout asks about unsaved work where the session manager lets the program ask; a
     // termination signal stores everything without asking.
@@ -51,5 +61,7 @@ int runDesktop(int argc, char** argv) {
                      &TfrmKavrin::endOnSignal);
 
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    delete splash;
+    return status;
 }

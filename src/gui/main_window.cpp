@@ -1,7 +1,12 @@
 #include "gui/main_window.h"
 
+#include "gui/about_dialog.h"
+#include "gui/accessibility.h"
 #include "gui/button_pictures.h"
+#include "gui/contact.h"
 #include "gui/encode_progress_view.h"
+#include "gui/help_window.h"
+#include "gui/program_pictures.h"
 #include "model/program_start.h"
 #include "model/project_storage.h"
 #include "model/server_storage.h"
@@ -78,6 +83,7 @@ TfrmKavrin::TfrmKavrin(GuiContext& context, TAdvanced& advanced, ValueLists list
     m_nntp.setObjectName(QStringLiteral("ocxNNTP"));
     m_nntp.ExtraCaFile = context.extraCaFile;
     m_ui->setupUi(this);
+    setWindowIcon(programIcon());
     m_message->setupUi(m_ui->tabMessage);
     m_newsgroupsPage->setupUi(m_ui->tabNewsgroups);
     m_attachments->setupUi(m_ui->tabAttachments);
@@ -88,6 +94,7 @@ TfrmKavrin::TfrmKavrin(GuiContext& context, TAdvanced& advanced, ValueLists list
     m_encodeProgress = std::make_unique<EncodeProgressView>(
         m_progress->pnlEncode, m_progress->lblEncode, m_progress->barEncode);
 
+    nameControlsByTheirLabels(this);
     buildCommands();
     buildPopupMenus();
     buildDropTargets();
@@ -189,9 +196,18 @@ void TfrmKavrin::buildCommands() {
     connect(m_progress->btnStopPosting, &QToolButton::clicked, this,
             &TfrmKavrin::btnStopPostingClick);
 
-    // The Contact entries open their own captions, the addresses; without addresses the
-    // submenu has nothing to offer.
-    m_ui->mniHelpContactPellidoSoftware->menuAction()->setVisible(false);
+    // The Contact entries show the addresses they open; an address the build left empty has
+    // no entry, and without either the submenu is left out.
+    m_ui->mniHelpHTTP->setText(webAddress());
+    m_ui->mniHelpHTTP->setVisible(!webAddress().isEmpty());
+    m_ui->mniHelpSMTP->setText(mailAddress());
+    m_ui->mniHelpSMTP->setVisible(!mailAddress().isEmpty());
+    m_ui->mniHelpContactPellidoSoftware->menuAction()->setVisible(!webAddress().isEmpty() ||
+                                                                  !mailAddress().isEmpty());
+    connect(m_ui->mniHelpHTTP, &QAction::triggered, this,
+            [this] { openWebAddress(m_context.prompts); });
+    connect(m_ui->mniHelpSMTP, &QAction::triggered, this,
+            [this] { openMailAddress(m_context.prompts); });
 
     m_tmrTimer.setObjectName(QStringLiteral("tmrTimer"));
     m_tmrTimer.setSingleShot(true);
@@ -395,11 +411,18 @@ void TfrmKavrin::setRecentLists(const RecentLists& lists) {
     fill(m_message->cbxOrganization, lists.Organizations);
 }
 
-void TfrmKavrin::mniHelpContentsClick() {}
+void TfrmKavrin::mniHelpContentsClick() {
+    showHelp(HelpPage::Contents);
+}
 
-void TfrmKavrin::mniHelpHowToUseHelpClick() {}
+void TfrmKavrin::mniHelpHowToUseHelpClick() {
+    showHelp(HelpPage::HelpWindow);
+}
 
-void TfrmKavrin::mniHelpAboutClick() {}
+void TfrmKavrin::mniHelpAboutClick() {
+    TfrmAbout about(m_context, this);
+    about.exec();
+}
 
 bool TfrmKavrin::openServerList() {
     return false;

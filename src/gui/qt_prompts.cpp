@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QSplashScreen>
 #include <QString>
 
 namespace {
@@ -54,6 +55,11 @@ PromptAnswer QtPrompts::show(PromptKind kind, PromptButtons buttons, std::string
         box.setEscapeButton(QMessageBox::Cancel);
     else if (buttons == PromptButtons::YesNo)
         box.setEscapeButton(QMessageBox::No);
+    // A splash window stays above everything: a box shown while it is up (at the start, say)
+    // would be hidden behind it.
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* splash = qobject_cast<QSplashScreen*>(top); splash && splash->isVisible())
+            splash->close();
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     const int chosen = box.exec();
     QGuiApplication::restoreOverrideCursor();
