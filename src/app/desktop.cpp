@@ -1,10 +1,10 @@
 #include "app/cli.h"
 
 #include "app/cli_support.h"
+#include "gui/desktop_integration.h"
 #include "gui/file_chooser.h"
 #include "gui/gui_context.h"
 #include "gui/main_window.h"
-#include "gui/program_pictures.h"
 #include "gui/qt_prompts.h"
 #include "gui/splash.h"
 #include "gui/termination_signals.h"
@@ -25,11 +25,15 @@ int runDesktop(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kavrin32"));
     QApplication::setApplicationVersion(QStringLiteral(KAVRIN32_VERSION));
 
-    QApplication::setWindowIcon(programIcon());
+    setDesktopIdentity();
     // Closing destroys it; the main window closes it two seconds after it is first shown.
     QPointer<TfrmSplash> splash = new TfrmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);
     splash->showAndDraw();
+
+    // The desktop's menu entry and file type name this copy of the program; nothing there may
+    // stop the start.
+    integrateWithDesktop();
 
     QtPrompts prompts;
     QtFileChooser files;
