@@ -6,7 +6,10 @@
 #include "gui/contact.h"
 #include "gui/encode_progress_view.h"
 #include "gui/help_window.h"
+#include "gui/list_items.h"
+#include "gui/preferences_dialog.h"
 #include "gui/program_pictures.h"
+#include "gui/string_lists.h"
 #include "model/program_start.h"
 #include "model/project_storage.h"
 #include "model/server_storage.h"
@@ -220,11 +223,11 @@ void TfrmKavrin::FormCreate() {
     ValueLists recent;
     LoadRecentLists(recent, store);
     RecentLists boxes;
-    boxes.Subjects = qsList(recent.Subjects);
-    boxes.FromNames = qsList(recent.Names);
-    boxes.FromEmailAddresses = qsList(recent.EmailAddresses);
+    boxes.Subjects = toQStringList(recent.Subjects);
+    boxes.FromNames = toQStringList(recent.Names);
+    boxes.FromEmailAddresses = toQStringList(recent.EmailAddresses);
     boxes.ReplyToEmailAddresses = boxes.FromEmailAddresses;
-    boxes.Organizations = qsList(recent.Organizations);
+    boxes.Organizations = toQStringList(recent.Organizations);
     setRecentLists(boxes);
 
     fillServerBox(QString());
@@ -255,7 +258,7 @@ void TfrmKavrin::chooseCurrentProject() {
     const StartProjectFile named = startProjectFile(m_arguments);
     m_startNote = named.Note;
     if (!named.File.isEmpty()) {
-        LoadNamedProjectFile(m_project, utf8(named.File), store, m_context.prompts);
+        LoadNamedProjectFile(m_project, named.File.toStdString(), store, m_context.prompts);
         return;
     }
     if (store.keyExists(projectKeyPath("Last"))) {
@@ -330,10 +333,10 @@ bool TfrmKavrin::saveSessionState(bool mayAsk) {
 
     const RecentLists boxes = recentLists();
     ValueLists recent;
-    recent.Subjects = utf8List(boxes.Subjects);
-    recent.Names = utf8List(boxes.FromNames);
-    recent.EmailAddresses = utf8List(boxes.FromEmailAddresses);
-    recent.Organizations = utf8List(boxes.Organizations);
+    recent.Subjects = toStdLines(boxes.Subjects);
+    recent.Names = toStdLines(boxes.FromNames);
+    recent.EmailAddresses = toStdLines(boxes.FromEmailAddresses);
+    recent.Organizations = toStdLines(boxes.Organizations);
     if (!SaveRecentLists(recent, store) || !SaveValueLists(m_lists, store))
         m_context.prompts.error("Unable to save lists to registry");
     return true;
@@ -356,16 +359,15 @@ void TfrmKavrin::endOnSignal() {
 void TfrmKavrin::UpdateTitle() {
     if (m_project.Name.empty())
         m_project.Name = "Untitled";
-    setWindowTitle(windowTitleFor(qs(m_project.Name)));
+    setWindowTitle(windowTitleFor(QString::fromStdString(m_project.Name)));
 }
 
 void TfrmKavrin::fillServerBox(const QString& select) {
     QComboBox* box = m_message->cbxNewsgroupServer;
     const QSignalBlocker quiet(box);
     box->clear();
-    const QStringList names = qsList(serverNames(m_context.store));
-    box->addItems(names);
-    box->setCurrentIndex(indexIgnoringCase(names, select));
+    box->addItems(toQStringList(serverNames(m_context.store)));
+    box->setCurrentIndex(select.isEmpty() ? -1 : box->findText(select, Qt::MatchFixedString));
 }
 
 QString TfrmKavrin::serverBoxText() const {
@@ -379,36 +381,22 @@ void TfrmKavrin::refreshServerBox() {
 }
 
 RecentLists TfrmKavrin::recentLists() const {
-    const auto items = [](const QComboBox* box) {
-        QStringList out;
-        for (int i = 0; i < box->count(); ++i)
-            out.append(box->itemText(i));
-        return out;
-    };
     RecentLists lists;
-    lists.Subjects = items(m_message->cbxSubject);
-    lists.FromNames = items(m_message->cbxFromName);
-    lists.FromEmailAddresses = items(m_message->cbxFromEmailAddress);
-    lists.ReplyToEmailAddresses = items(m_message->cbxReplyToEmailAddress);
-    lists.Organizations = items(m_message->cbxOrganization);
+    lists.Subjects = itemTexts(m_message->cbxSubject);
+    lists.FromNames = itemTexts(m_message->cbxFromName);
+    lists.FromEmailAddresses = itemTexts(m_message->cbxFromEmailAddress);
+    lists.ReplyToEmailAddresses = itemTexts(m_message->cbxReplyToEmailAddress);
+    lists.Organizations = itemTexts(m_message->cbxOrganization);
     return lists;
 }
 
 void TfrmKavrin::setRecentLists(const RecentLists& lists) {
     // The boxes keep what is typed in them; only their items change, kept sorted.
-    const auto fill = [](QComboBox* box, QStringList items) {
-        const QString text = box->currentText();
-        items.sort(Qt::CaseInsensitive);
-        const QSignalBlocker quiet(box);
-        box->clear();
-        box->addItems(items);
-        box->setEditText(text);
-    };
-    fill(m_message->cbxSubject, lists.Subjects);
-    fill(m_message->cbxFromName, lists.FromNames);
-    fill(m_message->cbxFromEmailAddress, lists.FromEmailAddresses);
-    fill(m_message->cbxReplyToEmailAddress, lists.ReplyToEmailAddresses);
-    fill(m_message->cbxOrganization, lists.Organizations);
+    setSortedItems(m_message->cbxSubject, lists.Subjects);
+    setSortedItems(m_message->cbxFromName, lists.FromNames);
+    setSortedItems(m_message->cbxFromEmailAddress, lists.FromEmailAddresses);
+    setSortedItems(m_message->cbxReplyToEmailAddress, lists.ReplyToEmailAddresses);
+    setSortedItems(m_message->cbxOrganization, lists.Organizations);
 }
 
 void TfrmKavrin::mniHelpContentsClick() {
@@ -429,5 +417,7 @@ bool TfrmKavrin::openServerList() {
 }
 
 bool TfrmKavrin::openPreferences() {
-    return false;
+    TfrmPreferences preferences(m_context, *this, this);
+    preferences.exec();
+    return true;
 }

@@ -163,9 +163,7 @@ private:
     void listCommand(QWidget* list, int command);
     void showListMenu(QWidget* list, const QPoint& pos);
     void showTextMenu(const QPoint& pos);
-    bool loadTextFile(const QString& path, QStringList& lines);
     QString chooseTextFile(const QString& title, const QString& startPath);
-    bool firstDroppedFile(TFileDrag* drag, const char* multipleWarning, QString& path);
     void sysAttachmentsDrop();
     void sysSignatureFileDrop();
     void sysMessageDrop();
@@ -217,7 +215,9 @@ private:
     QTimer m_tmrTimer;
     QPointer<QWidget> m_splash;
     QString m_startNote;
+    // Where the text file and attachment dialogs were last used.
     QString m_textFolder;
+    QString m_attachmentFolder;
     QString m_projectFolder;
     bool m_shown = false;
     bool m_posting = false;

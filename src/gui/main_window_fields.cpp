@@ -5,8 +5,10 @@
 #include "gui/main_window.h"
 
 #include "gui/busy_cursor.h"
+#include "gui/list_items.h"
+#include "gui/string_lists.h"
+#include "gui/text_files.h"
 #include "model/server_storage.h"
-#include "platform/text.h"
 #include "ui_attachments_page.h"
 #include "ui_main_window.h"
 #include "ui_message_page.h"
@@ -32,29 +34,13 @@ namespace {
 
 enum ListCommand { listAdd, listRemoveSelected, listRemoveAll };
 
-const QStringList kTextFilters{QStringLiteral("Text Files (*.txt)"),
-                               QStringLiteral("All Files (*.*)")};
-const QStringList kAttachFilters{
-    QStringLiteral("Windows Bitmap Images (*.bmp)"), QStringLiteral("GIF Images (*.gif)"),
-    QStringLiteral("JPEG Images (*.jpg)"), QStringLiteral("All Files (*.*)")};
-constexpr int kJpegFilter = 2;
-
-const char* const kNotTextFile = "File may not be a text file.  Continue anyway?";
-
-// An editable box's items replaced without touching what is typed in it.
-void setItemsKeepingText(QComboBox* box, const QStringList& items, const QString& text) {
+// An editable box's items replaced, its text set.
+void setItemsAndText(QComboBox* box, const QStringList& items, const QString& text) {
     const QSignalBlocker quiet(box);
     box->clear();
     box->addItems(items);
     box->setCurrentIndex(-1);
     box->setEditText(text);
-}
-
-QStringList itemsOf(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items.append(box->itemText(i));
-    return items;
 }
 
 // A tab's title with the number of entries its list holds, so a user sees what is filled in
@@ -274,19 +260,13 @@ void TfrmKavrin::randomizeToggled(QCheckBox* box, QLabel* label, QComboBox* fiel
 }
 
 void TfrmKavrin::recentExit(QComboBox* box) {
-    const QString text = box->currentText();
-    if (text.isEmpty() || box->findText(text, Qt::MatchFixedString) >= 0)
+    if (!rememberEditText(box))
         return;
-    QStringList items = itemsOf(box);
-    items.insert(sortedPosition(items, text), text);
-    setItemsKeepingText(box, items, text);
     // The two address boxes offer the same addresses.
     QComboBox* from = m_message->cbxFromEmailAddress;
     QComboBox* replyTo = m_message->cbxReplyToEmailAddress;
-    if (box == from || box == replyTo) {
-        QComboBox* other = box == from ? replyTo : from;
-        setItemsKeepingText(other, items, other->currentText());
-    }
+    if (box == from || box == replyTo)
+        setSortedItems(box == from ? replyTo : from, itemTexts(box));
 }
 
 void TfrmKavrin::cbxNewsgroupServerChange(bool atShow) {
@@ -295,15 +275,15 @@ void TfrmKavrin::cbxNewsgroupServerChange(bool atShow) {
     // stored here, or a follow-up group outside the list, must not silently cost the project
     // its newsgroups or its follow-up group.
     if (!atShow) {
-        if (server == qs(m_project.Server.HostName)) {
-            showNewsgroups(qsList(m_project.Newsgroups));
+        if (server == QString::fromStdString(m_project.Server.HostName)) {
+            showNewsgroups(toQStringList(m_project.Newsgroups));
             followUpItemsFromNewsgroups();
         } else {
             m_project.Server = TServer{};
-            m_project.Server.HostName = utf8(server);
+            m_project.Server.HostName = server.toStdString();
             LoadServer(m_project.Server, m_context.store, m_context.prompts);
             showNewsgroups({});
-            setItemsKeepingText(m_message->cbxFollowupTo, {}, QString());
+            setItemsAndText(m_message->cbxFollowupTo, {}, QString());
         }
     }
     edtChange();
@@ -324,8 +304,8 @@ void TfrmKavrin::showNewsgroups(const QStringList& groups) {
 void TfrmKavrin::followUpItemsFromNewsgroups() {
     QComboBox* box = m_message->cbxFollowupTo;
     const QString text = box->currentText();
-    setItemsKeepingText(box, m_newsgroups,
-                        indexIgnoringCase(m_newsgroups, text) >= 0 ? text : QString());
+    setItemsAndText(box, m_newsgroups,
+                    m_newsgroups.contains(text, Qt::CaseInsensitive) ? text : QString());
 }
 
 void TfrmKavrin::setTargetNewsgroups(const QStringList& groups) {
@@ -348,8 +328,11 @@ void TfrmKavrin::mniEditPreferencesClick() {
 }
 
 void TfrmKavrin::mniFileAddFilesToListClick() {
-    const QStringList chosen = m_context.files.openFiles(this, QStringLiteral("Attach"),
-                                                         m_textFolder, kAttachFilters, kJpegFilter);
+    const QStringList chosen =
+        m_context.files.openFiles(this, QStringLiteral("Attach"), m_attachmentFolder,
+                                  attachmentFilters(), kAttachmentFilterPreselected);
+    if (!chosen.isEmpty())
+        m_attachmentFolder = QFileInfo(chosen.front()).absolutePath();
     addAttachments(chosen, false);
 }
 
@@ -358,7 +341,7 @@ void TfrmKavrin::addAttachments(const QStringList& paths, bool skipFolders) {
     for (const QString& path : paths) {
         if (skipFolders && QFileInfo(path).isDir())
             continue;
-        if (list->findItems(path, Qt::MatchFixedString).isEmpty())
+        if (!hasItemIgnoringCase(list, path))
             list->addItem(path);
     }
     attachmentsChanged();
@@ -372,10 +355,7 @@ void TfrmKavrin::attachmentsChanged() {
 }
 
 void TfrmKavrin::removeSelectedAttachments() {
-    QListWidget* list = m_attachments->lstAttachments;
-    for (int row = list->count() - 1; row >= 0; --row)
-        if (list->item(row)->isSelected())
-            delete list->takeItem(row);
+    removeSelectedItems(m_attachments->lstAttachments);
     attachmentsChanged();
 }
 
@@ -395,7 +375,7 @@ void TfrmKavrin::removeSelectedNewsgroups() {
 void TfrmKavrin::removeAllNewsgroups() {
     const ::BusyCursor busy;
     showNewsgroups({});
-    setItemsKeepingText(m_message->cbxFollowupTo, {}, QString());
+    setItemsAndText(m_message->cbxFollowupTo, {}, QString());
 }
 
 void TfrmKavrin::listCommand(QWidget* list, int command) {
@@ -440,27 +420,13 @@ void TfrmKavrin::showTextMenu(const QPoint& pos) {
     m_pumText->exec(editor->viewport()->mapToGlobal(pos));
 }
 
-bool TfrmKavrin::loadTextFile(const QString& path, QStringList& lines) {
-    std::vector<std::string> read;
-    std::string error;
-    if (!readTextFileLines(std::filesystem::path(utf8(path)), read, &error)) {
-        m_context.prompts.error(error);
-        return false;
-    }
-    lines = qsList(read);
-    return true;
-}
-
 QString TfrmKavrin::chooseTextFile(const QString& title, const QString& startPath) {
     const QString path = m_context.files.openFile(
-        this, title, startPath.isEmpty() ? m_textFolder : startPath, kTextFilters);
+        this, title, startPath.isEmpty() ? m_textFolder : startPath, textFileFilters());
     if (path.isEmpty())
         return {};
     m_textFolder = QFileInfo(path).absolutePath();
-    if (!passesTextFileTest(path, false) &&
-        m_context.prompts.confirm(kNotTextFile) != PromptAnswer::Yes)
-        return {};
-    return path;
+    return confirmTextFile(m_context.prompts, path, false) ? path : QString();
 }
 
 void TfrmKavrin::mniFileSelectSignatureFileClick() {
@@ -473,18 +439,8 @@ void TfrmKavrin::mniFileSelectSignatureFileClick() {
 void TfrmKavrin::btnMessageClick() {
     const QString path = chooseTextFile(QStringLiteral("Load Message From..."), QString());
     QStringList lines;
-    if (!path.isEmpty() && loadTextFile(path, lines))
-        m_message->mmoMessage->setPlainText(lines.join(QLatin1Char('\n')));
-}
-
-bool TfrmKavrin::firstDroppedFile(TFileDrag* drag, const char* multipleWarning, QString& path) {
-    if (drag->FileCount() == 0)
-        return false;
-    if (drag->FileCount() > 1)
-        m_context.prompts.warning(multipleWarning);
-    path = drag->NameWithPath().front();
-    return passesTextFileTest(path, true) ||
-           m_context.prompts.confirm(kNotTextFile) == PromptAnswer::Yes;
+    if (!path.isEmpty() && loadTextFileLines(m_context.prompts, path, lines))
+        setMemoLines(m_message->mmoMessage, lines);
 }
 
 void TfrmKavrin::sysAttachmentsDrop() {
@@ -492,62 +448,47 @@ void TfrmKavrin::sysAttachmentsDrop() {
 }
 
 void TfrmKavrin::sysSignatureFileDrop() {
-    QString path;
-    if (firstDroppedFile(m_sysSignatureFile,
-                         "Multiple files not allowed.  The first file in the\rlist will be used "
-                         "as the signature file.",
-                         path))
+    const QString path = droppedTextFile(m_context.prompts, m_sysSignatureFile->NameWithPath(),
+                                         kMultipleSignatureFiles);
+    if (!path.isEmpty())
         m_message->edtSignatureFile->setText(path);
 }
 
 void TfrmKavrin::sysMessageDrop() {
-    QString path;
+    const QString path =
+        droppedTextFile(m_context.prompts, m_sysMessage->NameWithPath(), kMultipleMessageFiles);
     QStringList lines;
-    if (!firstDroppedFile(m_sysMessage,
-                          "Multiple files not allowed.  The first file in the\rlist will be used "
-                          "as the message file.",
-                          path) ||
-        !loadTextFile(path, lines))
+    if (path.isEmpty() || !loadTextFileLines(m_context.prompts, path, lines))
         return;
     QPlainTextEdit* editor = m_message->mmoMessage;
-    const QString text = lines.join(QLatin1Char('\n'));
-    if (editor->toPlainText().isEmpty()) {
-        editor->setPlainText(text);
-        return;
-    }
-    switch (m_context.prompts.confirm("Do you want to replace the current message?",
-                                      PromptButtons::YesNoCancel)) {
-        case PromptAnswer::Yes:
-            editor->setPlainText(text);
+    switch (askDropMerge(m_context.prompts, !editor->document()->isEmpty(),
+                         "Do you want to replace the current message?")) {
+        case DropMerge::Replace:
+            setMemoLines(editor, lines);
             break;
-        case PromptAnswer::No:
-            editor->setPlainText(editor->toPlainText() + QLatin1Char('\n') + text);
+        case DropMerge::Append:
+            setMemoLines(editor, memoLines(editor) + lines);
             break;
-        default:
+        case DropMerge::Nothing:
             break;
     }
 }
 
 void TfrmKavrin::sysNewsgroupsDrop() {
-    QString path;
+    const QString path =
+        droppedTextFile(m_context.prompts, m_sysNewsgroups->NameWithPath(), kMultipleListFiles);
     QStringList lines;
-    if (!firstDroppedFile(m_sysNewsgroups,
-                          "Multiple files not allowed.  The first file in the\rlist will be used "
-                          "as the newsgropup file.",
-                          path) ||
-        !loadTextFile(path, lines))
+    if (path.isEmpty() || !loadTextFileLines(m_context.prompts, path, lines))
         return;
-    if (!m_newsgroups.isEmpty()) {
-        switch (m_context.prompts.confirm("Do you want to replace the current list of newsgroups?",
-                                          PromptButtons::YesNoCancel)) {
-            case PromptAnswer::Yes:
-                break;
-            case PromptAnswer::No:
-                lines = m_newsgroups + lines;
-                break;
-            default:
-                return;
-        }
+    switch (askDropMerge(m_context.prompts, !m_newsgroups.isEmpty(),
+                         "Do you want to replace the current list of newsgroups?")) {
+        case DropMerge::Replace:
+            break;
+        case DropMerge::Append:
+            lines = m_newsgroups + lines;
+            break;
+        case DropMerge::Nothing:
+            return;
     }
     showNewsgroups(lines);
     followUpItemsFromNewsgroups();

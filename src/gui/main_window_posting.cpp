@@ -3,6 +3,7 @@
 #include "gui/main_window.h"
 
 #include "compose/article.h"
+#include "gui/string_lists.h"
 #include "platform/text.h"
 #include "posting/project_plan.h"
 #include "ui_attachments_page.h"
@@ -56,7 +57,7 @@ void TfrmKavrin::mniFilePostItClick() {
     ProjectPostingPlan projectPlan(m_project, builder);
     WindowPostingPlan plan(projectPlan, [this] {
         const ProjectForm form = readForm();
-        m_project.AttachmentsText = joinLines(utf8List(form.Attachments));
+        m_project.AttachmentsText = joinLines(toStdLines(form.Attachments));
         m_project.PostSeparateMessageForEachAttachedFile =
             form.PostSeparateMessageForEachAttachedFile;
     });

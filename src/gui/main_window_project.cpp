@@ -2,6 +2,8 @@
 
 #include "gui/main_window.h"
 
+#include "gui/list_items.h"
+#include "gui/text_files.h"
 #include "model/program_start.h"
 #include "model/project_storage.h"
 #include "model/server_storage.h"
@@ -36,12 +38,10 @@ ProjectForm TfrmKavrin::readForm() const {
     f.FollowUpTo = m.cbxFollowupTo->currentText();
     f.XNoArchive = o.chkXNoArchive->isChecked();
     f.Newsgroups = m_newsgroups;
-    for (int i = 0; i < m.cbxFollowupTo->count(); ++i)
-        f.FollowUpItems.append(m.cbxFollowupTo->itemText(i));
-    f.Message = m.mmoMessage->toPlainText();
+    f.FollowUpItems = itemTexts(m.cbxFollowupTo);
+    f.Message = memoLines(m.mmoMessage);
     f.SignatureFile = m.edtSignatureFile->text();
-    for (int i = 0; i < m_attachments->lstAttachments->count(); ++i)
-        f.Attachments.append(m_attachments->lstAttachments->item(i)->text());
+    f.Attachments = itemTexts(m_attachments->lstAttachments);
     f.RandomizeSubject = m.chkRandomizeSubject->isChecked();
     f.RandomizeFromName = m.chkRandomizeFromName->isChecked();
     f.RandomizeFromEmailAddress = m.chkRandomizeFromEmailAddress->isChecked();
@@ -78,10 +78,9 @@ void TfrmKavrin::writeForm(const ProjectForm& f) {
     m.cbxFollowupTo->clear();
     m.cbxFollowupTo->addItems(f.FollowUpItems);
     m.cbxFollowupTo->setEditText(f.FollowUpTo);
-    m.mmoMessage->setPlainText(f.Message);
+    setMemoLines(m.mmoMessage, f.Message);
     m.edtSignatureFile->setText(f.SignatureFile);
-    m_attachments->lstAttachments->clear();
-    m_attachments->lstAttachments->addItems(f.Attachments);
+    setItems(m_attachments->lstAttachments, f.Attachments);
     m.chkRandomizeSubject->setChecked(f.RandomizeSubject);
     m.chkRandomizeFromName->setChecked(f.RandomizeFromName);
     m.chkRandomizeFromEmailAddress->setChecked(f.RandomizeFromEmailAddress);
@@ -126,8 +125,9 @@ bool TfrmKavrin::ProjectChanged() const {
 PromptAnswer TfrmKavrin::askToSave() {
     if (!ProjectChanged())
         return PromptAnswer::Ok;
-    const PromptAnswer answer = m_context.prompts.confirm(utf8(saveQuestion(qs(m_project.Name))),
-                                                          PromptButtons::YesNoCancel);
+    const PromptAnswer answer = m_context.prompts.confirm(
+        saveQuestion(QString::fromStdString(m_project.Name)).toStdString(),
+        PromptButtons::YesNoCancel);
     if (answer == PromptAnswer::Yes)
         mniFileSaveProjectClick();
     return answer;
@@ -158,7 +158,7 @@ void TfrmKavrin::mniFileOpenProjectClick() {
                                                       projectFolder(), kProjectFilters);
         if (!file.isEmpty()) {
             m_projectFolder = QFileInfo(file).absolutePath();
-            LoadNamedProjectFile(m_project, utf8(file), m_context.store, m_context.prompts);
+            LoadNamedProjectFile(m_project, file.toStdString(), m_context.store, m_context.prompts);
             ProjectToForm(m_project);
         }
     }
@@ -178,7 +178,7 @@ void TfrmKavrin::mniFileSaveProjectClick() {
 
 void TfrmKavrin::mniFileSaveProjectAsClick() {
     FormToProject(m_project);
-    const QString name = qs(m_project.Name);
+    const QString name = QString::fromStdString(m_project.Name);
     saveToChosenFile(name.isEmpty() || name == QStringLiteral("Untitled")
                          ? QDir(projectFolder()).filePath(QStringLiteral("Untitled.kv32"))
                          : name);
@@ -194,11 +194,11 @@ void TfrmKavrin::saveToChosenFile(const QString& startPath) {
     // The dialog asked about the name chosen, not about the one the extension makes of it.
     if (file != chosen && QFileInfo::exists(file) &&
         m_context.prompts.confirm(
-            utf8(file + QStringLiteral(" already exists.\rDo you want to replace it?"))) !=
-            PromptAnswer::Yes)
+            (file + QStringLiteral(" already exists.\rDo you want to replace it?"))
+                .toStdString()) != PromptAnswer::Yes)
         return;
     m_projectFolder = QFileInfo(file).absolutePath();
-    m_project.Name = utf8(file);
+    m_project.Name = file.toStdString();
     SaveProjectToFile(m_project, m_context.store, m_context.prompts);
     UpdateTitle();
 }

@@ -1,39 +1,31 @@
 #include "gui/main_window_rules.h"
 
+#include "gui/string_lists.h"
+#include "gui/text_files.h"
 #include "platform/text.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
 
 QString qs(const std::string& text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return QString::fromStdString(text);
 }
 
 std::string utf8(const QString& text) {
     return text.toStdString();
 }
 
-QStringList qsList(const std::vector<std::string>& lines) {
-    QStringList out;
-    out.reserve(qsizetype(lines.size()));
-    for (const std::string& line : lines)
-        out.append(qs(line));
-    return out;
-}
-
-std::vector<std::string> utf8List(const QStringList& lines) {
-    std::vector<std::string> out;
-    out.reserve(std::size_t(lines.size()));
-    for (const QString& line : lines)
-        out.push_back(utf8(line));
-    return out;
-}
-
-namespace {
-
-QString messageOf(const std::vector<std::string>& body) {
-    return qsList(body).join(QLatin1Char('\n'));
+// The body as the editor gives it back: a final empty line is the editor's last line break.
+QStringList shownBody(const std::vector<std::string>& body) {
+    QStringList lines = toQStringList(body);
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 }  // namespace
@@ -48,11 +40,11 @@ ProjectForm formOfProject(const TProject& project) {
     form.Organization = qs(project.Organization);
     form.FollowUpTo = qs(project.FollowUpTo);
     form.XNoArchive = project.XNoArchive == "Yes";
-    form.Newsgroups = qsList(project.Newsgroups);
+    form.Newsgroups = toQStringList(project.Newsgroups);
     form.FollowUpItems = form.Newsgroups;
-    form.Message = messageOf(project.Body);
+    form.Message = shownBody(project.Body);
     form.SignatureFile = qs(project.SignatureFile);
-    form.Attachments = qsList(splitLines(project.AttachmentsText));
+    form.Attachments = toQStringList(splitLines(project.AttachmentsText));
     form.RandomizeSubject = project.RandomizeSubject;
     form.RandomizeFromName = project.RandomizeFromName;
     form.RandomizeFromEmailAddress = project.RandomizeFromEmailAddress;
@@ -80,11 +72,10 @@ void copyFormToProject(const ProjectForm& form, TProject& project) {
     project.Organization = utf8(form.Organization);
     project.FollowUpTo = utf8(form.FollowUpTo);
     project.XNoArchive = form.XNoArchive ? "Yes" : "No";
-    project.SetNewsgroupsText(joinLines(utf8List(form.Newsgroups)));
-    project.Body = form.Message.isEmpty() ? std::vector<std::string>{}
-                                          : utf8List(form.Message.split(QLatin1Char('\n')));
+    project.SetNewsgroupsText(joinLines(toStdLines(form.Newsgroups)));
+    project.Body = toStdLines(form.Message);
     project.SignatureFile = utf8(form.SignatureFile);
-    project.AttachmentsText = joinLines(utf8List(form.Attachments));
+    project.AttachmentsText = joinLines(toStdLines(form.Attachments));
     project.RandomizeSubject = form.RandomizeSubject;
     project.RandomizeFromName = form.RandomizeFromName;
     project.RandomizeFromEmailAddress = form.RandomizeFromEmailAddress;
@@ -104,7 +95,7 @@ void copyFormToProject(const ProjectForm& form, TProject& project) {
 bool projectChanged(const ProjectForm& form, const TProject& project) {
     // Lists are compared as lines, not as stored text: a newsgroups text read from elsewhere
     // without its final line break holds the same groups.
-    const QStringList groups = qsList(project.Newsgroups);
+    const QStringList groups = toQStringList(project.Newsgroups);
     return form.NewsgroupServer != qs(project.Server.HostName) ||
            form.Subject != qs(project.Subject) || form.FromName != qs(project.FromName) ||
            form.FromEmailAddress != qs(project.FromEmailAddress) ||
@@ -112,9 +103,9 @@ bool projectChanged(const ProjectForm& form, const TProject& project) {
            form.Organization != qs(project.Organization) ||
            form.FollowUpTo != qs(project.FollowUpTo) ||
            form.XNoArchive != (project.XNoArchive == "Yes") || form.Newsgroups != groups ||
-           form.FollowUpItems != groups || form.Message != messageOf(project.Body) ||
+           form.FollowUpItems != groups || form.Message != shownBody(project.Body) ||
            form.SignatureFile != qs(project.SignatureFile) ||
-           form.Attachments != qsList(splitLines(project.AttachmentsText)) ||
+           form.Attachments != toQStringList(splitLines(project.AttachmentsText)) ||
            form.RandomizeSubject != project.RandomizeSubject ||
            form.RandomizeFromName != project.RandomizeFromName ||
            form.RandomizeFromEmailAddress != project.RandomizeFromEmailAddress ||
@@ -169,19 +160,8 @@ QString lastPathComponent(const QString& path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QString extensionOf(const QString& path) {
-    const QString name = lastPathComponent(path);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-bool passesTextFileTest(const QString& path, bool dropped) {
-    const QString extension = extensionOf(path);
-    return (dropped ? extension.toLower() : extension) == QStringLiteral(".txt");
-}
-
 QString projectFileName(const QString& chosen) {
-    return extensionOf(chosen) == kProjectExtension ? chosen : chosen + kProjectExtension;
+    return fileExtension(chosen) == kProjectExtension ? chosen : chosen + kProjectExtension;
 }
 
 QString saveQuestion(const QString& projectName) {
@@ -200,7 +180,7 @@ StartProjectFile startProjectFile(const QStringList& arguments,
     if (arguments.isEmpty())
         return result;
     const QString& file = arguments.front();
-    if (extensionOf(file) != kProjectExtension) {
+    if (fileExtension(file) != kProjectExtension) {
         result.Note = QStringLiteral("Not opened: \"%1\" is not a project file (*.kv32)").arg(file);
         return result;
     }
@@ -211,19 +191,4 @@ StartProjectFile startProjectFile(const QStringList& arguments,
     }
     result.File = file;
     return result;
-}
-
-int sortedPosition(const QStringList& items, const QString& text) {
-    const auto at =
-        std::upper_bound(items.begin(), items.end(), text, [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-        });
-    return int(at - items.begin());
-}
-
-int indexIgnoringCase(const QStringList& items, const QString& text) {
-    for (qsizetype i = 0; i < items.size(); ++i)
-        if (QString::compare(items[i], text, Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
 }

@@ -25,7 +25,7 @@ struct ProjectForm {
     bool XNoArchive = false;
     QStringList Newsgroups;     // the newsgroup display list
     QStringList FollowUpItems;  // the items of the follow-up box
-    QString Message;            // the editor's text, lines joined by "\n"
+    QStringList Message;        // the editor's lines
     QString SignatureFile;
     QStringList Attachments;
     bool RandomizeSubject = false;
@@ -59,8 +59,8 @@ ProjectForm formOfProject(const TProject& project);
 void copyFormToProject(const ProjectForm& form, TProject& project);
 
 // True when any field differs from the project: texts compared exactly, lists line by line
-// (the display list and the follow-up items each against the project's newsgroups), the
-// editor's text against the body's lines, X-No-Archive as on/off.
+// (the display list and the follow-up items each against the project's newsgroups, the editor's
+// lines against the body's as the editor shows them), X-No-Archive as on/off.
 bool projectChanged(const ProjectForm& form, const TProject& project);
 
 // What Post It depends on.
@@ -98,14 +98,8 @@ OptionStates optionStates(bool crosspost, bool limitCrossposting, bool splitUpMe
 
 // The part of a path after the last "/".
 QString lastPathComponent(const QString& path);
-// The text from the last "." of the last path component, "" when it has none.
-QString extensionOf(const QString& path);
 
 inline const QString kProjectExtension = QStringLiteral(".kv32");
-
-// The text-file test of the message and signature commands: the extension is ".txt", exactly
-// for a name chosen in a file dialog, in any letter case for a dropped file.
-bool passesTextFileTest(const QString& path, bool dropped);
 
 // A name chosen in the save dialog, with ".kv32" added unless it already ends so.
 QString projectFileName(const QString& chosen);
@@ -125,14 +119,3 @@ struct StartProjectFile {
 };
 StartProjectFile startProjectFile(const QStringList& arguments,
                                   const std::function<bool(const QString&)>& isFile = nullptr);
-
-// Where text belongs in a list kept sorted without regard to letter case.
-int sortedPosition(const QStringList& items, const QString& text);
-// The index of the item equal to text without regard to letter case, -1 when none.
-int indexIgnoringCase(const QStringList& items, const QString& text);
-
-// QString and the model's UTF-8 strings.
-QString qs(const std::string& text);
-std::string utf8(const QString& text);
-QStringList qsList(const std::vector<std::string>& lines);
-std::vector<std::string> utf8List(const QStringList& lines);

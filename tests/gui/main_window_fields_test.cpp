@@ -254,7 +254,7 @@ TEST_F(MainWindowFieldsTest, AttachmentListTakesFilesOnceAndItsKeysAndMenuRemove
 
     control<QTabWidget>("pgeKavrin")->setCurrentIndex(2);
     list->setFocus();
-    list->item(1)->setSelected(true);
+    list->setCurrentRow(1);
     pressKey(list, Qt::Key_Delete);
     EXPECT_EQ(itemsOf(list), (QStringList{qpath(dir / "a.jpg"), qpath(dir / "c.bin")}));
     files.answerNext(QStringList{qpath(dir / "b.jpg")});
