@@ -49,7 +49,7 @@ void TfrmPreferences::FormCreate() {
 
     // The pictures of the buttons, by tag: 0 OK, 2 Cancel, 4 Add, 6 servers, 8 newsgroups,
     // 10 attached files, 12 signature and log file, 14 message.
-    m_hover =
+    auto* hover =
         new THoverPictures(buttonPictures({QStringLiteral("ok"), QStringLiteral("cancel"),
                                            QStringLiteral("add"), QStringLiteral("server"),
                                            QStringLiteral("newsgroups"), QStringLiteral("attach"),
@@ -71,7 +71,7 @@ void TfrmPreferences::FormCreate() {
     };
     for (const auto& [button, tag] : tags) {
         button->SetTag(tag);
-        m_hover->Attach(button);
+        hover->Attach(button);
     }
 
     // Every method the project model knows, in its order, so the index is EncodingMethod. The

@@ -22,7 +22,6 @@ class QListWidget;
 class QMenu;
 class QWidget;
 class TFileDrag;
-class THoverPictures;
 class TMySpeedButton;
 
 namespace Ui {
@@ -132,7 +131,6 @@ private:
     // The default-newsgroup list behind lstDefaultNewsgroups.
     QStringList m_defaultNewsgroups;
     std::string m_computerHostName;
-    THoverPictures* m_hover = nullptr;
     QButtonGroup* m_encodingMethods = nullptr;
     QMenu* m_pumRemoveItems = nullptr;
     QWidget* m_menuList = nullptr;
