@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QRadioButton>
 
 namespace {
 
@@ -55,10 +56,21 @@ void TfrmKavrin::connectFields() {
     Ui::MessagePage& m = *m_message;
     Ui::OptionsPage& o = *m_options;
 
+    // Every method the project model knows, in its order; they follow "Cut Here" in the tab
+    // order, as they stand below it.
     m_encoding = new QButtonGroup(this);
-    m_encoding->setObjectName(QStringLiteral("grpEncodingMethodButtons"));
-    m_encoding->addButton(o.rdoUUEncode, kEncodingUUEncode);
-    m_encoding->addButton(o.rdoBase64, kEncodingBase64);
+    QWidget* previous = o.chkCutHere;
+    for (std::size_t i = 0; i < std::size(kEncodingMethodNames); ++i) {
+        const std::string_view name = kEncodingMethodNames[i];
+        auto* item = new QRadioButton(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                                      o.grpEncodingMethod);
+        item->setObjectName(QStringLiteral("grpEncodingMethodItem%1").arg(i));
+        o.grpEncodingMethod->layout()->addWidget(item);
+        m_encoding->addButton(item, int(i));
+        QWidget::setTabOrder(previous, item);
+        previous = item;
+    }
+    m_encoding->button(kEncodingUUEncode)->setChecked(true);
     connect(m_encoding, &QButtonGroup::idToggled, this, [this] { updateOptionStates(); });
     for (QCheckBox* box : {o.chkCrosspost, o.chkLimitCrossposting, o.chkSplitUpMessages})
         connect(box, &QCheckBox::toggled, this, [this] { updateOptionStates(); });

@@ -178,7 +178,7 @@ TEST_F(MainWindowFieldsTest, OptionControlsFollowTheirSwitches) {
     EXPECT_TRUE(control<QLabel>("lblSplitUpMessages")->isEnabled());
 
     EXPECT_TRUE(control<QCheckBox>("chkCutHere")->isEnabled());
-    control<QAbstractButton>("rdoBase64")->click();
+    control<QAbstractButton>("grpEncodingMethodItem1")->click();
     EXPECT_FALSE(control<QCheckBox>("chkCutHere")->isEnabled());
 
     auto* separate = control<QCheckBox>("chkPostSeparateMessageForEachAttachedFile");

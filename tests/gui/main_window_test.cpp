@@ -39,7 +39,7 @@ TEST_F(MainWindowTest, AFirstRunAnsweredNoTwiceStoresTheDefaultAndShowsAnUntitle
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kavrin/32 - Untitled"));
     EXPECT_EQ(window->currentProject().Name, "Untitled");
     EXPECT_TRUE(control<QCheckBox>("chkCrosspost")->isChecked());
-    EXPECT_TRUE(control<QAbstractButton>("rdoUUEncode")->isChecked());
+    EXPECT_TRUE(control<QAbstractButton>("grpEncodingMethodItem0")->isChecked());
     EXPECT_FALSE(control<QAction>("mniFilePostIt")->isEnabled());
 
     // The second start is no first run.
