@@ -1,4 +1,4 @@
-// Usage: compose_encode_bench uu|base64 FILE [SPLIT_LINES]
+// Usage: compose_encode_bench uu|base64|yenc FILE [SPLIT_LINES]
 // Writes every document of a one-file posting (headers, empty line, body with CR LF) to
 // standard output, exactly as the posting session would hand them to the network.
 
@@ -37,7 +37,7 @@ void writeAll(const std::string& bytes) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fputs("usage: compose_encode_bench uu|base64 FILE [SPLIT_LINES]\n", stderr);
+        std::fputs("usage: compose_encode_bench uu|base64|yenc FILE [SPLIT_LINES]\n", stderr);
         return 2;
     }
     TProject project;
@@ -45,7 +45,9 @@ int main(int argc, char** argv) {
     project.FromName = "Bench";
     project.SetNewsgroupsText("alt.binaries.test\r\n");
     project.AttachmentsText = std::string(argv[2]) + "\r\n";
-    project.EncodingMethod = std::strcmp(argv[1], "base64") == 0 ? kEncodingBase64 : 0;
+    project.EncodingMethod = std::strcmp(argv[1], "base64") == 0 ? kEncodingBase64
+                             : std::strcmp(argv[1], "yenc") == 0 ? kEncodingYEnc
+                                                                 : kEncodingUUEncode;
     project.SplitLargeMessages = true;
     project.SplitLines = argc > 3 ? std::atoi(argv[3]) : 1000;
     project.Crosspost = true;

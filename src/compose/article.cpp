@@ -46,7 +46,7 @@ bool isRegularFile(const std::string& path) {
 // ---- ArticleBody --------------------------------------------------------------------------
 
 void ArticleBody::addLine(std::string line) {
-    m_items.push_back({std::move(line), nullptr});
+    m_items.push_back({std::move(line), nullptr, nullptr});
     ++m_lines;
 }
 
@@ -57,91 +57,126 @@ void ArticleBody::addLines(const std::vector<std::string>& lines) {
 
 void ArticleBody::addAttachment(std::shared_ptr<AttachedFile> file) {
     m_lines += file->lineCount();
-    m_items.push_back({{}, std::move(file)});
+    m_items.push_back({{}, std::move(file), nullptr});
+}
+
+void ArticleBody::addYEnc(std::shared_ptr<YEncFile> file) {
+    ++m_yencFiles;
+    m_items.push_back({{}, nullptr, std::move(file)});
 }
 
 std::vector<std::string> ArticleBody::allLines() const {
     std::vector<std::string> lines;
     for (const auto& item : m_items) {
-        if (!item.file) {
+        if (item.file) {
+            auto fileLines = item.file->allLines();
+            std::move(fileLines.begin(), fileLines.end(), std::back_inserter(lines));
+        } else if (item.yenc) {
+            for (std::uint32_t k = 1; k <= item.yenc->partCount(); ++k) {
+                const std::string text = item.yenc->partText(k);
+                for (std::size_t pos = 0; pos < text.size();) {
+                    const auto end = text.find("\r\n", pos);
+                    lines.push_back(text.substr(pos, end - pos));
+                    pos = end + 2;
+                }
+            }
+        } else {
             lines.push_back(item.line);
-            continue;
         }
-        auto fileLines = item.file->allLines();
-        std::move(fileLines.begin(), fileLines.end(), std::back_inserter(lines));
     }
     return lines;
 }
 
 // ---- OutgoingDocument ---------------------------------------------------------------------
 
+namespace {
+
+// The spans of lines firstLine..endLine-1 of a body.
+std::vector<BodySpan> lineSpans(const ArticleBody& body, std::uint64_t firstLine,
+                                std::uint64_t endLine) {
+    std::vector<BodySpan> spans;
+    std::uint64_t line = 0;
+    for (std::size_t i = 0; i < body.items().size() && line < endLine; ++i) {
+        const auto& item = body.items()[i];
+        if (item.yenc)
+            continue;
+        const std::uint64_t n = item.file ? item.file->lineCount() : 1;
+        if (line + n > firstLine)
+            spans.push_back(
+                {i, std::max(line, firstLine) - line, std::min(line + n, endLine) - line});
+        line += n;
+    }
+    return spans;
+}
+
+}  // namespace
+
 OutgoingDocument::OutgoingDocument(HeaderList headers, const ArticleBody& body,
                                    std::uint64_t firstLine, std::uint64_t endLine,
                                    EncodeProgress* progress)
-    : m_headers(std::move(headers)),
-      m_body(body),
-      m_first(firstLine),
-      m_end(std::max(firstLine, std::min(endLine, body.lineCount()))),
-      m_progress(progress) {
+    : OutgoingDocument(std::move(headers), body, lineSpans(body, firstLine, endLine), progress) {}
+
+OutgoingDocument::OutgoingDocument(HeaderList headers, const ArticleBody& body,
+                                   std::vector<BodySpan> spans, EncodeProgress* progress)
+    : m_headers(std::move(headers)), m_body(body), m_spans(std::move(spans)), m_progress(progress) {
     for (const auto& [name, value] : m_headers) {
         if (name == "Subject")
             m_subject = value;
         else if (name == "Message-Id")
             m_messageId = value;
     }
-    // Size of the line range, and the item where it starts.
-    std::uint64_t line = 0;
-    bool started = false;
-    for (std::size_t i = 0; i < m_body.items().size() && line < m_end; ++i) {
-        const auto& item = m_body.items()[i];
-        const std::uint64_t n = item.file ? item.file->lineCount() : 1;
-        if (line + n > m_first) {
-            const std::uint64_t a = std::max(line, m_first) - line;
-            const std::uint64_t b = std::min(line + n, m_end) - line;
-            m_size += item.file ? item.file->byteCount(a, b) : item.line.size() + 2;
-            if (!started) {
-                m_item = i;
-                m_itemLine = a;
-                started = true;
-            }
+    restartBody();
+}
+
+std::uint64_t OutgoingDocument::bodySize() {
+    if (!m_size) {
+        std::uint64_t size = 0;
+        for (const BodySpan& span : m_spans) {
+            const auto& item = m_body.items()[span.item];
+            if (item.file)
+                size += item.file->byteCount(span.first, span.last);
+            else if (item.yenc)
+                size += item.yenc->partSize(static_cast<std::uint32_t>(span.first), m_progress);
+            else
+                size += item.line.size() + 2;
         }
-        line += n;
+        m_size = size;
     }
-    m_line = m_first;
+    return *m_size;
 }
 
 void OutgoingDocument::restartBody() {
-    const OutgoingDocument fresh(m_headers, m_body, m_first, m_end, m_progress);
-    m_item = fresh.m_item;
-    m_itemLine = fresh.m_itemLine;
-    m_line = m_first;
+    m_span = 0;
+    m_spanLine = m_spans.empty() ? 0 : m_spans.front().first;
 }
 
 bool OutgoingDocument::readBody(std::string& out, std::size_t maxBytes) {
-    if (m_line >= m_end)
+    if (m_span >= m_spans.size())
         return false;
     const std::size_t start = out.size();
-    while (m_line < m_end && (out.size() == start || out.size() - start < maxBytes)) {
-        const auto& item = m_body.items()[m_item];
-        if (!item.file) {
-            out += item.line;
-            out += "\r\n";
-            ++m_line;
-            ++m_item;
-            continue;
-        }
-        const std::uint64_t n = item.file->lineCount();
-        const std::uint64_t take = std::min(n - m_itemLine, m_end - m_line);
+    while (m_span < m_spans.size() && (out.size() == start || out.size() - start < maxBytes)) {
+        const BodySpan& span = m_spans[m_span];
+        const auto& item = m_body.items()[span.item];
         const std::size_t done = out.size() - start;
         const std::size_t room = maxBytes > done ? maxBytes - done : 1;
-        const std::uint64_t next =
-            item.file->appendLines(out, m_itemLine, m_itemLine + take, room, m_progress);
-        m_line += next - m_itemLine;
-        m_itemLine = next;
-        if (m_itemLine == n) {
-            ++m_item;
-            m_itemLine = 0;
+        bool ended = true;
+        if (item.file) {
+            m_spanLine = item.file->appendLines(out, m_spanLine, span.last, room, m_progress);
+            ended = m_spanLine >= span.last;
+        } else if (item.yenc) {
+            const auto part = static_cast<std::uint32_t>(span.first);
+            if (m_spanLine == span.first) {
+                item.yenc->beginPart(part, m_progress);
+                m_spanLine = span.first + 1;
+            }
+            item.yenc->nextPart(out, room);
+            ended = item.yenc->partEnded();
+        } else {
+            out += item.line;
+            out += "\r\n";
         }
+        if (ended && ++m_span < m_spans.size())
+            m_spanLine = m_spans[m_span].first;
     }
     return true;
 }
@@ -226,6 +261,7 @@ void ArticleBuilder::BuildArticleHeaders(const std::vector<std::string>& batch,
     else
         m_article.From = CleanHeaderValue(p.FromName + " <" + p.FromEmailAddress + ">");
 
+    ++m_message;
     m_articleMoment = m_env.now();
     m_article.Date = DateValue(m_articleMoment);
 
@@ -288,6 +324,12 @@ void ArticleBuilder::BuildArticleText() {
 }
 
 void ArticleBuilder::AttachFile(const std::string& path) {
+    if (m_project.EncodingMethod == kMethodYEnc) {
+        // yEnc carries its own frame: no "Cut Here" lines, no MIME part.
+        if (auto file = OpenYEncAttachment(path, m_prompts))
+            m_article.Body.addYEnc(std::move(file));
+        return;
+    }
     auto file = OpenAttachment(m_project.EncodingMethod, path, m_prompts);
     if (!file)
         return;
@@ -342,15 +384,44 @@ HeaderList ArticleBuilder::commonHeaders(const std::string& subject,
     return h;
 }
 
-void ArticleBuilder::send(const SendArticle& sendArticle, HeaderList headers, std::uint64_t first,
-                          std::uint64_t end) {
-    OutgoingDocument doc(std::move(headers), m_article.Body, first, end, m_progress);
-    m_sentSubject = doc.subject();
-    m_sentMessageId = doc.messageId();
-    sendArticle(doc);
+void ArticleBuilder::send(const SendArticle& sendArticle, OutgoingDocument& document) {
+    m_sentSubject = document.subject();
+    m_sentMessageId = document.messageId();
+    sendArticle(document);
+}
+
+std::vector<CarriedFile> ArticleBuilder::filesInLines(std::uint64_t first, std::uint64_t end,
+                                                      std::uint64_t chunk) const {
+    std::vector<CarriedFile> files;
+    std::uint64_t line = 0;
+    std::size_t ordinal = 0;
+    for (const auto& item : m_article.Body.items()) {
+        const std::uint64_t n = item.file ? item.file->lineCount() : item.yenc ? 0 : 1;
+        if (item.file && line < end && line + n > first) {
+            CarriedFile f;
+            f.message = m_message;
+            f.ordinal = ordinal;
+            f.path = item.file->path();
+            f.name = CleanHeaderValue(FileNameOfPath(f.path));
+            if (chunk != 0) {
+                // The documents of chunk lines each that hold some of the file's lines.
+                f.segment = static_cast<std::uint32_t>(first / chunk - line / chunk + 1);
+                f.segments = static_cast<std::uint32_t>((line + n - 1) / chunk - line / chunk + 1);
+            }
+            files.push_back(std::move(f));
+        }
+        if (item.file)
+            ++ordinal;
+        line += n;
+    }
+    return files;
 }
 
 void ArticleBuilder::EmitArticle(const SendArticle& sendArticle) {
+    if (m_article.Body.hasYEnc()) {
+        emitYEncParts(sendArticle);
+        return;
+    }
     const std::int64_t s = m_project.SplitLines;
     if (m_project.SplitLargeMessages &&
         static_cast<std::int64_t>(m_article.Body.lineCount()) + 1 > s) {
@@ -363,7 +434,10 @@ void ArticleBuilder::EmitArticle(const SendArticle& sendArticle) {
         headers.emplace_back("Content-Type", m_mime.ContentType);
         m_article.Body.addLine("--" + m_mime.Boundary + "--");
     }
-    send(sendArticle, std::move(headers), 0, m_article.Body.lineCount());
+    const std::uint64_t total = m_article.Body.lineCount();
+    OutgoingDocument document(std::move(headers), m_article.Body, 0, total, m_progress);
+    document.setCarriedFiles(filesInLines(0, total, 0));
+    send(sendArticle, document);
 }
 
 void ArticleBuilder::EmitArticleInParts(const SendArticle& sendArticle) {
@@ -378,7 +452,56 @@ void ArticleBuilder::EmitArticleInParts(const SendArticle& sendArticle) {
             m_article.Subject + " [" + std::to_string(k) + "/" + std::to_string(n) + "]";
         HeaderList headers = commonHeaders(subject, NewMessageId(m_env));
         const std::uint64_t first = (k - 1) * chunk;
-        send(sendArticle, std::move(headers), first, std::min(total, first + chunk));
+        const std::uint64_t end = std::min(total, first + chunk);
+        OutgoingDocument document(std::move(headers), m_article.Body, first, end, m_progress);
+        document.setCarriedFiles(filesInLines(first, end, chunk));
+        send(sendArticle, document);
+    }
+}
+
+void ArticleBuilder::emitYEncParts(const SendArticle& sendArticle) {
+    const auto& items = m_article.Body.items();
+    // Splitting cuts each file into parts of as many bytes as the line limit's worth of
+    // 128-character lines holds, so a part has about SplitLines - 1 lines of data.
+    const std::uint64_t partBytes = m_project.SplitLargeMessages && m_project.SplitLines > 1
+                                        ? std::uint64_t(m_project.SplitLines - 1) * kYEncLineLength
+                                        : 0;
+    std::vector<std::size_t> files;
+    std::uint64_t documents = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!items[i].yenc)
+            continue;
+        items[i].yenc->setPartBytes(partBytes);
+        documents += items[i].yenc->partCount();
+        files.push_back(i);
+    }
+    // Text before a file goes with its first part (the message text with the first file's),
+    // text after the last file (the signature) with the last part.
+    std::uint64_t number = 0;
+    std::size_t nextText = 0;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        YEncFile& file = *items[files[f]].yenc;
+        const std::uint32_t parts = file.partCount();
+        for (std::uint32_t part = 1; part <= parts; ++part) {
+            ++number;
+            std::vector<BodySpan> spans;
+            for (; part == 1 && nextText < files[f]; ++nextText)
+                spans.push_back({nextText, 0, 1});
+            spans.push_back({files[f], part, part});
+            nextText = files[f] + 1;
+            if (number == documents)
+                for (std::size_t i = nextText; i < items.size(); ++i)
+                    spans.push_back({i, 0, 1});
+            std::string subject = m_article.Subject;
+            if (documents > 1)
+                subject += " [" + std::to_string(number) + "/" + std::to_string(documents) + "]";
+            subject += " yEnc (" + std::to_string(part) + "/" + std::to_string(parts) + ")";
+            OutgoingDocument document(
+                commonHeaders(subject, documents > 1 ? NewMessageId(m_env) : m_article.MessageId),
+                m_article.Body, std::move(spans), m_progress);
+            document.setCarriedFiles({{m_message, f, file.path(), file.name(), part, parts}});
+            send(sendArticle, document);
+        }
     }
 }
 

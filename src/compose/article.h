@@ -3,12 +3,14 @@
 #include "compose/attachment.h"
 #include "compose/compose_error.h"
 #include "compose/identity.h"
+#include "compose/yenc.h"
 #include "model/advanced_storage.h"
 #include "model/project.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,30 +22,57 @@ inline constexpr const char* kNeedNameOrAddress =
 inline constexpr const char* kNeedNewsgroup = "A newsgroup is reqired to post a message";
 inline constexpr const char* kNeedSubject = "A subject is reqired to post a message";
 
-// An article's body: text lines and attached files, in order. An attached file counts as its
-// encoded lines, which are known by number before any byte is encoded.
+// An article's body: text lines and attached files, in order. A UUEncoded or Base64 file counts
+// as its encoded lines, which are known by number before any byte is encoded. A yEnc file is
+// sent by parts, one per document, and counts no lines.
 class ArticleBody {
 public:
     void clear() {
         m_items.clear();
         m_lines = 0;
+        m_yencFiles = 0;
     }
     void addLine(std::string line);
     void addLines(const std::vector<std::string>& lines);
     void addAttachment(std::shared_ptr<AttachedFile> file);
+    void addYEnc(std::shared_ptr<YEncFile> file);
     std::uint64_t lineCount() const { return m_lines; }
-    // The text lines and the attached files' lines, attached files encoded now (tests only).
+    bool hasYEnc() const { return m_yencFiles != 0; }
+    // The text lines and the attached files' lines, attached files encoded now, a yEnc file's
+    // parts one after the other (tests only).
     std::vector<std::string> allLines() const;
 
     struct Item {
-        std::string line;                    // when file is null
+        std::string line;                    // when file and yenc are null
         std::shared_ptr<AttachedFile> file;  // an attached file's lines
+        std::shared_ptr<YEncFile> yenc;      // a yEnc file
     };
     const std::vector<Item>& items() const { return m_items; }
 
 private:
     std::vector<Item> m_items;
     std::uint64_t m_lines = 0;
+    std::size_t m_yencFiles = 0;
+};
+
+// A stretch of a document's body: lines first..last-1 of a body item (a text line has one), or
+// for a yEnc file its part number first.
+struct BodySpan {
+    std::size_t item = 0;
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+};
+
+// An attached file's share of a document, as an NZB file lists it: the document is segment
+// `segment` of the `segments` documents that carry the file within one message.
+struct CarriedFile {
+    // The builder's count of messages: a file posted to two batches is in two messages.
+    std::uint64_t message = 0;
+    std::size_t ordinal = 0;  // the file's place among the message's attached files, from 0
+    std::string path;         // as listed
+    std::string name;
+    std::uint32_t segment = 1;
+    std::uint32_t segments = 1;
 };
 
 // The article being built, reused for every article of a run.
@@ -66,24 +95,30 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 // demand. Valid only during the send callback that receives it.
 class OutgoingDocument {
 public:
+    // Lines firstLine..endLine-1 of the body.
     OutgoingDocument(HeaderList headers, const ArticleBody& body, std::uint64_t firstLine,
                      std::uint64_t endLine, EncodeProgress* progress);
+    OutgoingDocument(HeaderList headers, const ArticleBody& body, std::vector<BodySpan> spans,
+                     EncodeProgress* progress);
 
     const HeaderList& headers() const { return m_headers; }
     // The Subject and Message-Id header values.
     const std::string& subject() const { return m_subject; }
     const std::string& messageId() const { return m_messageId; }
 
-    // Bytes of the body, every line ending in CR LF, not dot-stuffed. Exact before anything
-    // is read.
-    std::uint64_t bodySize() const { return m_size; }
-    std::uint64_t bodyLineCount() const { return m_end - m_first; }
+    // The attached files this document carries a share of.
+    const std::vector<CarriedFile>& carriedFiles() const { return m_carried; }
+    void setCarriedFiles(std::vector<CarriedFile> files) { m_carried = std::move(files); }
 
-    // Appends the next whole lines of the body (each ending in CR LF) to out, stopping once
-    // at least maxBytes were appended. Returns false, out untouched, when the body has ended.
-    // Raises ComposeError when an attached file reads short or has changed size; the body's
-    // end is then never reached, so a caller that stops on the error sends no truncated
-    // article.
+    // Bytes of the body, every line ending in CR LF, not dot-stuffed: exact before anything is
+    // read. A yEnc part is encoded to know it (and then kept for the reading, when moderate).
+    std::uint64_t bodySize();
+
+    // Appends the next piece of the body to out, stopping once at least maxBytes were
+    // appended: the body as a whole is lines each ending in CR LF, but a piece may end inside
+    // a line. Returns false, out untouched, when the body has ended. Raises ComposeError when
+    // an attached file reads short or has changed; the body's end is then never reached, so a
+    // caller that stops on the error sends no truncated article.
     bool readBody(std::string& out, std::size_t maxBytes = std::size_t{1} << 20);
     // Starts the body again from its first line (for a caller that must resend).
     void restartBody();
@@ -97,13 +132,12 @@ private:
     std::string m_subject;
     std::string m_messageId;
     const ArticleBody& m_body;
-    std::uint64_t m_first;
-    std::uint64_t m_end;
-    std::uint64_t m_size = 0;
-    // Read position: item index, line within the item, and body line number.
-    std::size_t m_item = 0;
-    std::uint64_t m_itemLine = 0;
-    std::uint64_t m_line = 0;
+    std::vector<BodySpan> m_spans;
+    std::vector<CarriedFile> m_carried;
+    std::optional<std::uint64_t> m_size;
+    // Read position: the span, and the next line within it (a yEnc part: whether it began).
+    std::size_t m_span = 0;
+    std::uint64_t m_spanLine = 0;
     EncodeProgress* m_progress;
 };
 
@@ -136,6 +170,7 @@ public:
     void BuildArticleText();
     void AttachFile(const std::string& path);
     void AppendSignature();
+    // A message with yEnc files goes out as one document per part of each file.
     void EmitArticle(const SendArticle& send);
     void EmitArticleInParts(const SendArticle& send);
 
@@ -156,7 +191,13 @@ public:
 
 private:
     HeaderList commonHeaders(const std::string& subject, const std::string& messageId) const;
-    void send(const SendArticle& send, HeaderList headers, std::uint64_t first, std::uint64_t end);
+    void send(const SendArticle& send, OutgoingDocument& document);
+    // The message's yEnc files, each part in a document of its own.
+    void emitYEncParts(const SendArticle& send);
+    // The UUEncoded and Base64 files among lines first..end-1, as the document of those lines
+    // carries them; segments counts the documents of chunk lines each (0: one document).
+    std::vector<CarriedFile> filesInLines(std::uint64_t first, std::uint64_t end,
+                                          std::uint64_t chunk) const;
     void addTextPartHeaders(const std::vector<std::string>& lines);
     bool isMime() const;
 
@@ -170,6 +211,7 @@ private:
     LocalMoment m_articleMoment;
     std::string m_sentSubject;
     std::string m_sentMessageId;
+    std::uint64_t m_message = 0;
     std::vector<std::string> m_followUpItems;
     bool m_ownFollowUp = false;
 };

@@ -1,6 +1,7 @@
 #include "compose/attachment.h"
 
 #include "compose/compose_error.h"
+#include "compose/cpu_features.h"
 #include "platform/user_prompts.h"
 
 #include <fcntl.h>
@@ -159,18 +160,12 @@ __attribute__((target("avx2"))) char* encodeFullLinesAvx2(bool uu, const unsigne
     return dst;
 }
 
-// Asked during static initialisation, so the processor facts are filled in first.
-const bool kHaveAvx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
-bool g_wideAllowed = true;
 
 // Full lines from a buffer with kInputSlack readable bytes past its end.
 char* encodeFullLines(bool uu, const unsigned char* in, std::size_t lines, char* dst) {
 #if defined(__x86_64__)
-    if (kHaveAvx2 && g_wideAllowed)
+    if (UseAvx2())
         return encodeFullLinesAvx2(uu, in, lines, dst);
 #endif
     return encodeFullLinesScalar(uu, in, lines, dst);
@@ -278,10 +273,6 @@ std::size_t encodeBase64(const unsigned char* in, std::size_t n, char* dst) {
 
 }  // namespace
 
-void AllowWideEncoder(bool allowed) {
-    g_wideAllowed = allowed;
-}
-
 std::size_t EncodeUULine(const unsigned char* in, std::size_t n, char* dst) {
     return encodeUU(in, n, dst);
 }
@@ -382,16 +373,8 @@ void AttachedFile::appendDataLines(std::string& out, std::uint64_t first, std::u
     }
     if (m_buffer.size() < bytes + kInputSlack)
         m_buffer.resize(bytes + kInputSlack);
-    std::size_t got = 0;
-    while (got < bytes) {
-        const ssize_t r =
-            ::pread(m_fd, m_buffer.data() + got, bytes - got, static_cast<off_t>(offset + got));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            throw ComposeError("Could not read attachment " + m_path);
-        got += static_cast<std::size_t>(r);
-    }
+    if (!ReadFileAt(m_fd, m_buffer.data(), bytes, offset))
+        throw ComposeError("Could not read attachment " + m_path);
     // Every line but the file's last is full, so the output size follows from the count.
     const std::uint64_t last = first + count - 1;
     const std::size_t outBytes = static_cast<std::size_t>((count - 1) * (dataLineBytes(first) + 2) +
@@ -416,17 +399,13 @@ void AttachedFile::appendDataLines(std::string& out, std::uint64_t first, std::u
 
 void AttachedFile::finishData() {
     // A file that grew since it was attached would be sent cut off at its old size.
-    unsigned char probe;
-    ssize_t r;
-    do {
-        r = ::pread(m_fd, &probe, 1, static_cast<off_t>(m_size));
-    } while (r < 0 && errno == EINTR);
+    const bool ends = FileEndsAt(m_fd, m_size);
     std::vector<unsigned char>().swap(m_buffer);
     if (m_progress && m_shown) {
         m_progress->hide();
         m_shown = false;
     }
-    if (r != 0)
+    if (!ends)
         throw ComposeError("Could not read attachment " + m_path);
 }
 
@@ -486,12 +465,10 @@ std::vector<std::string> AttachedFile::allLines() {
     return lines;
 }
 
-std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::string& path,
-                                             UserPrompts& prompts) {
-    struct stat st {};
+int OpenAttachmentFile(const std::string& path, UserPrompts& prompts, struct stat& st) {
     if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         prompts.warning("Attachment " + path + " not found");
-        return nullptr;
+        return -1;
     }
     // Only a regular file has an end: a FIFO or device would be read forever, a directory not
     // at all. O_NONBLOCK keeps a FIFO swapped in after the check from blocking the open.
@@ -502,10 +479,39 @@ std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::str
         ::close(fd);
         fd = -1;
     }
-    if (fd < 0) {
+    if (fd < 0)
         prompts.warning("Could not open attachment " + path);
-        return nullptr;
+    return fd;
+}
+
+bool ReadFileAt(int fd, unsigned char* buffer, std::size_t n, std::uint64_t offset) {
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, buffer + got, n - got, static_cast<off_t>(offset + got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        got += static_cast<std::size_t>(r);
     }
+    return true;
+}
+
+bool FileEndsAt(int fd, std::uint64_t size) {
+    unsigned char probe;
+    ssize_t r;
+    do {
+        r = ::pread(fd, &probe, 1, static_cast<off_t>(size));
+    } while (r < 0 && errno == EINTR);
+    return r == 0;
+}
+
+std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::string& path,
+                                             UserPrompts& prompts) {
+    struct stat st {};
+    const int fd = OpenAttachmentFile(path, prompts, st);
+    if (fd < 0)
+        return nullptr;
     // The file is looked at (and an unusable one reported) whatever the method; only the two
     // known methods make lines of it.
     if (method != kMethodUUEncode && method != kMethodBase64) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 class UserPrompts;
 
 // Attached files become text lines, UUEncoded or as a Base64 MIME part. A file is opened and
@@ -14,6 +16,7 @@ class UserPrompts;
 
 inline constexpr std::int32_t kMethodUUEncode = 0;
 inline constexpr std::int32_t kMethodBase64 = 1;
+inline constexpr std::int32_t kMethodYEnc = 2;  // compose/yenc.h
 
 // Input bytes per full data line: 45 for UUEncode (61 characters), 54 for Base64 (72).
 inline constexpr std::uint64_t kUUBytesPerLine = 45;
@@ -96,6 +99,14 @@ private:
 std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::string& path,
                                              UserPrompts& prompts);
 
+// Opens a file to attach, for reading: a regular file only, so reading it ends. Returns -1,
+// after the warning OpenAttachment describes, when it cannot be used; st holds its facts.
+int OpenAttachmentFile(const std::string& path, UserPrompts& prompts, struct stat& st);
+// Reads exactly n bytes at offset; false when the file ends first or a read fails.
+bool ReadFileAt(int fd, unsigned char* buffer, std::size_t n, std::uint64_t offset);
+// True when the file has no byte at offset size: it has not grown past the size it had.
+bool FileEndsAt(int fd, std::uint64_t size);
+
 // All encoded lines of one file, or none when it could not be used (the user has been told).
 std::vector<std::string> EncodeAttachment(std::int32_t method, const std::string& path,
                                           UserPrompts& prompts);
@@ -106,6 +117,10 @@ std::vector<std::string> EncodeAttachment(std::int32_t method, const std::string
 std::size_t EncodeUULine(const unsigned char* in, std::size_t n, char* dst);
 std::size_t EncodeBase64Line(const unsigned char* in, std::size_t n, char* dst);
 
-// The encoders use AVX2 where the processor has it. Tests turn it off to check the portable
-// path gives the same lines.
-void AllowWideEncoder(bool allowed);
+// The encoders use AVX2 and AVX-512 where the processor has them. Tests limit them to check
+// that every path gives the same lines: AllowWideEncoder(false) leaves the portable code only.
+enum class WideEncoder { Portable, UpToAvx2, All };
+void LimitWideEncoder(WideEncoder widest);
+inline void AllowWideEncoder(bool allowed) {
+    LimitWideEncoder(allowed ? WideEncoder::All : WideEncoder::Portable);
+}

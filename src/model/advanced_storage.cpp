@@ -40,6 +40,7 @@ bool LoadAdvanced(TAdvanced& advanced, SettingsStore& store, UserPrompts& prompt
         advanced.LogFile = "LunetLog.txt";
         advanced.UseComputerNameAsHostName = true;
         advanced.HostName = std::string(computerHostName);
+        advanced.SaveNzbFile = false;
         ok = SaveAdvanced(advanced, store, prompts);
     } else {
         try {
@@ -50,6 +51,7 @@ bool LoadAdvanced(TAdvanced& advanced, SettingsStore& store, UserPrompts& prompt
             readFlag(store, kAdvanced, "Use Windows Computer Name As Host Name",
                      advanced.UseComputerNameAsHostName);
             advanced.HostName = store.readString(kAdvanced, "Host Name");
+            readFlag(store, kAdvanced, "Save NZB File", advanced.SaveNzbFile);
         } catch (const std::exception&) {
             prompts.error("Unable to load advanced settings from registry");
             ok = false;
@@ -73,6 +75,7 @@ bool SaveAdvanced(const TAdvanced& advanced, SettingsStore& store, UserPrompts& 
         writeFlag(store, kAdvanced, "Use Windows Computer Name As Host Name",
                   advanced.UseComputerNameAsHostName);
         store.writeString(kAdvanced, "Host Name", advanced.HostName);
+        writeFlag(store, kAdvanced, "Save NZB File", advanced.SaveNzbFile);
         update.commit();
     } catch (const std::exception&) {
         prompts.error("Unable to save advanced settings to registry");

@@ -27,7 +27,8 @@ bool LoadAdvanced(TAdvanced& advanced, SettingsStore& store, UserPrompts& prompt
 // As above with GetComputerHostName().
 bool LoadAdvanced(TAdvanced& advanced, SettingsStore& store, UserPrompts& prompts);
 
-// Writes the five values in one write of the store. A failure shows "Unable to save advanced
+// Writes the six values in one write of the store ("Save NZB File", a flag, after the five of
+// the log and the host name). A failure shows "Unable to save advanced
 // settings to registry" and returns false.
 bool SaveAdvanced(const TAdvanced& advanced, SettingsStore& store, UserPrompts& prompts);
 

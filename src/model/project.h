@@ -34,7 +34,7 @@ public:
     bool Crosspost = false;
     bool LimitCrossposting = false;
     std::int32_t CrosspostingLimit = 0;
-    std::int32_t EncodingMethod = 0;  // 0 UUEncode, 1 Base64 / MIME
+    std::int32_t EncodingMethod = 0;  // 0 UUEncode, 1 Base64 / MIME, 2 yEnc
     bool SplitLargeMessages = false;
     std::int32_t SplitLines = 0;
     bool CutHere = false;
@@ -53,7 +53,8 @@ private:
 // Encoding methods.
 inline constexpr std::int32_t kEncodingUUEncode = 0;
 inline constexpr std::int32_t kEncodingBase64 = 1;
+inline constexpr std::int32_t kEncodingYEnc = 2;
 
 // What the windows call each method, indexed by EncodingMethod. A method added here is offered
 // by every encoding choice of the windows.
-inline constexpr std::string_view kEncodingMethodNames[] = {"UUEncode", "Base64 / MIME"};
+inline constexpr std::string_view kEncodingMethodNames[] = {"UUEncode", "Base64 / MIME", "yEnc"};

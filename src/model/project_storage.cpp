@@ -47,7 +47,7 @@ constexpr OptionField kOptions[] = {
     {"Crosspost", &TProject::Crosspost, nullptr, 1},
     {"Limit Crossposting", &TProject::LimitCrossposting, nullptr, 0},
     {"Crossposting Limit", nullptr, &TProject::CrosspostingLimit, 10, 1, kMaxCount},
-    {"Encoding Method", nullptr, &TProject::EncodingMethod, 0, kEncodingUUEncode, kEncodingBase64},
+    {"Encoding Method", nullptr, &TProject::EncodingMethod, 0, kEncodingUUEncode, kEncodingYEnc},
     {"Split Large Messages", &TProject::SplitLargeMessages, nullptr, 0},
     {"Split Lines", nullptr, &TProject::SplitLines, 1000, 1, kMaxCount},
     {"Cut Here", &TProject::CutHere, nullptr, 0},

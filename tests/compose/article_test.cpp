@@ -20,6 +20,8 @@ struct SentDocument {
     HeaderList headers;
     std::vector<std::string> lines;
     std::uint64_t size = 0;
+    // The attached files the document carries, as "name k/n" (file k of n documents).
+    std::vector<std::string> files;
 
     std::string header(const std::string& name) const {
         for (const auto& [n, v] : headers)
@@ -71,18 +73,16 @@ protected:
         std::vector<SentDocument> docs;
         for (const auto& batch : BuildBatches(project))
             builder->ComposeBatch(batch, [&](OutgoingDocument& doc) {
-                SentDocument d{doc.headers(), {}, doc.bodySize()};
+                SentDocument d{doc.headers(), {}, doc.bodySize(), {}};
+                for (const auto& f : doc.carriedFiles())
+                    d.files.push_back(f.name + " " + std::to_string(f.segment) + "/" +
+                                      std::to_string(f.segments));
                 std::string body;
                 while (doc.readBody(body, 4096)) {
                 }
                 EXPECT_EQ(body.size(), doc.bodySize());
                 EXPECT_TRUE(body.empty() || body.ends_with("\r\n"));
-                std::size_t pos = 0;
-                while (pos < body.size()) {
-                    const auto end = body.find("\r\n", pos);
-                    d.lines.push_back(body.substr(pos, end - pos));
-                    pos = end + 2;
-                }
+                d.lines = splitCrLf(body);
                 EXPECT_EQ(doc.subject(), builder->SentSubject());
                 EXPECT_EQ(doc.messageId(), builder->SentMessageId());
                 docs.push_back(std::move(d));
@@ -289,6 +289,7 @@ TEST_F(BuilderTest, UUEncodedFileSplitIntoThreeParts) {
         ids.insert(docs[k].header("Message-Id"));
     }
     EXPECT_EQ(ids.size(), 3u);
+    EXPECT_THAT(docs[1].files, ElementsAre("cat.jpg 2/3"));
     EXPECT_THAT(std::vector<std::string>(docs[0].lines.begin(), docs[0].lines.begin() + 4),
                 ElementsAre("L1", "L2", "BEGIN --- CUT HERE --- Cut Here --- cut here --- " + path,
                             "begin 644 cat.jpg"));
@@ -397,9 +398,109 @@ TEST_F(BuilderTest, SubjectDecorationForOneOrSeveralFiles) {
     ASSERT_EQ(docs.size(), 1u);
     EXPECT_EQ(docs[0].header("Subject"), "S - multiple attachments");
     EXPECT_EQ(std::count(docs[0].lines.begin(), docs[0].lines.end(), "end"), 2);
+    EXPECT_THAT(docs[0].files, ElementsAre("a.txt 1/1", "b.txt 1/1"));
     project.PostSeparateMessageForEachAttachedFile = true;
     project.AttachmentsText.clear();
     EXPECT_EQ(post().size(), 1u);  // no file: one text message
+}
+
+// A document's lines with a yEnc part's data lines left out and "=yend" without its CRCs.
+std::vector<std::string> frameOf(const std::vector<std::string>& lines) {
+    std::vector<std::string> frame;
+    bool inData = false;
+    for (const auto& l : lines) {
+        if (l.starts_with("=yend ")) {
+            inData = false;
+            frame.push_back(l.substr(0, std::min(l.find(" pcrc32="), l.find(" crc32="))));
+        } else if (!inData) {
+            frame.push_back(l);
+            inData = l.starts_with("=ypart ") ||
+                     (l.starts_with("=ybegin ") && l.find(" part=") == std::string::npos);
+        }
+    }
+    return frame;
+}
+
+// One message per file, split: every part is a complete yEnc part in a document of its own,
+// the message text before the first and the signature after the last. Neither "Cut Here" nor
+// MIME applies.
+TEST_F(BuilderTest, YEncFileInPartsOfItsOwn) {
+    project.EncodingMethod = kEncodingYEnc;
+    project.PostSeparateMessageForEachAttachedFile = true;
+    project.CutHere = true;
+    project.SplitLargeMessages = true;
+    project.SplitLines = 4;  // parts of 3 lines of 128 bytes
+    const auto path = file("d.bin", std::string(1000, 'x'));
+    project.AttachmentsText = path + "\r\n";
+    project.SignatureFile = file("sig.txt", "-- \r\nme\r\n");
+    const auto docs = post();
+    ASSERT_EQ(docs.size(), 3u);
+    std::set<std::string> ids;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::string n = std::to_string(k + 1);
+        EXPECT_EQ(docs[k].header("Subject"), "S - d.bin [" + n + "/3] yEnc (" + n + "/3)");
+        EXPECT_THAT(docs[k].names(),
+                    ElementsAre("From", "Date", "Newsgroups", "Subject", "Message-Id"));
+        EXPECT_EQ(docs[k].header("Date"), docs[0].header("Date"));
+        EXPECT_THAT(docs[k].files, ElementsAre("d.bin " + n + "/3"));
+        ids.insert(docs[k].header("Message-Id"));
+    }
+    EXPECT_EQ(ids.size(), 3u);
+    EXPECT_THAT(frameOf(docs[0].lines),
+                ElementsAre("L1", "L2", "=ybegin part=1 total=3 line=128 size=1000 name=d.bin",
+                            "=ypart begin=1 end=384", "=yend size=384 part=1"));
+    EXPECT_EQ(docs[0].lines.size(), 2u + 2 + 3 + 1);
+    EXPECT_THAT(frameOf(docs[1].lines),
+                ElementsAre("=ybegin part=2 total=3 line=128 size=1000 name=d.bin",
+                            "=ypart begin=385 end=768", "=yend size=384 part=2"));
+    EXPECT_THAT(frameOf(docs[2].lines),
+                ElementsAre("=ybegin part=3 total=3 line=128 size=1000 name=d.bin",
+                            "=ypart begin=769 end=1000", "=yend size=232 part=3", "-- ", "me"));
+    EXPECT_THAT(docs[2].lines[docs[2].lines.size() - 3], ::testing::HasSubstr(" crc32="));
+}
+
+// All files in one message: the files' parts follow each other in one numbered series, each
+// in a document of its own; the "[k/n]" count runs over the series, "yEnc (k/n)" over the
+// file. Without splitting every file is one part.
+TEST_F(BuilderTest, YEncFilesInOneMessage) {
+    project.EncodingMethod = kEncodingYEnc;
+    const auto a = file("a.bin", std::string(300, 'a')), b = file("b.bin", std::string(100, 'b'));
+    const auto gone = (dir / "gone.bin").string();
+    project.AttachmentsText = a + "\r\n" + gone + "\r\n" + b + "\r\n";
+    const struct {
+        bool split;
+        std::vector<std::string> subjects;
+        std::vector<std::string> files;
+    } cases[] = {
+        {true,
+         {"S - multiple attachments [1/4] yEnc (1/3)", "S - multiple attachments [2/4] yEnc (2/3)",
+          "S - multiple attachments [3/4] yEnc (3/3)", "S - multiple attachments [4/4] yEnc (1/1)"},
+         {"a.bin 1/3", "a.bin 2/3", "a.bin 3/3", "b.bin 1/1"}},
+        {false,
+         {"S - multiple attachments [1/2] yEnc (1/1)", "S - multiple attachments [2/2] yEnc (1/1)"},
+         {"a.bin 1/1", "b.bin 1/1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.split);
+        prompts.clear();
+        project.SplitLargeMessages = c.split;
+        project.SplitLines = 2;
+        const auto docs = post();
+        ASSERT_EQ(docs.size(), c.subjects.size());
+        for (std::size_t k = 0; k < docs.size(); ++k) {
+            EXPECT_EQ(docs[k].header("Subject"), c.subjects[k]);
+            EXPECT_THAT(docs[k].files, ElementsAre(c.files[k]));
+            EXPECT_EQ(docs[k].lines.front() == "L1", k == 0);
+        }
+        EXPECT_THAT(prompts.texts(), ElementsAre("Attachment " + gone + " not found"));
+    }
+    // One file, unsplit: one document with the message's own Message-ID.
+    project.AttachmentsText = b + "\r\n";
+    const auto one = post();
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].header("Subject"), "S - b.bin yEnc (1/1)");
+    EXPECT_THAT(frameOf(one[0].lines),
+                ElementsAre("L1", "L2", "=ybegin line=128 size=100 name=b.bin", "=yend size=100"));
 }
 
 TEST_F(BuilderTest, MissingFileWarnsOnceAndTheMessageGoesWithoutIt) {

@@ -12,19 +12,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <random>
 
 namespace {
 
 using ::testing::ElementsAre;
-
-std::string randomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen() & 0xFF);
-    return s;
-}
 
 // Standard output of a shell command.
 std::string run(const std::string& command) {

@@ -75,6 +75,21 @@ protected:
         return path;
     }
 
+    // Exports the project into out/ and runs the decoder in a fresh decoded/; returns how many
+    // documents were written.
+    std::size_t exportAndDecode(const std::filesystem::path& project, const std::string& decoder) {
+        const auto out = dir / "out", decoded = dir / "decoded";
+        std::filesystem::remove_all(out);
+        std::filesystem::remove_all(decoded);
+        std::filesystem::create_directories(decoded);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(runExport({out.string(), project.string()}), 0);
+        ::testing::internal::GetCapturedStderr();
+        const std::string command = "cd '" + decoded.string() + "' && " + decoder + " >/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << decoder;
+        return std::filesystem::exists(out) ? listDir(out).size() : 0;
+    }
+
     TempDir dir;
     std::filesystem::path data;
 };
@@ -155,17 +170,55 @@ TEST_F(ExportTest, DecodersGetTheFileBack) {
         writeFile(path, std::string("[Kavrin/32]\r\nSubject=S\r\nFrom Name=N\r\nCrosspost=1\r\n") +
                             c.options + "[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n0=" +
                             picture.string() + "\r\n");
-        const auto out = dir / "out", decoded = dir / "decoded";
-        std::filesystem::remove_all(out);
-        std::filesystem::remove_all(decoded);
-        std::filesystem::create_directories(decoded);
-        ::testing::internal::CaptureStderr();
-        ASSERT_EQ(runExport({out.string(), path.string()}), 0);
-        ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(listDir(out).size(), c.documents);
-        const std::string command = "cd '" + decoded.string() + "' && " + c.decoder + " >/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-        EXPECT_TRUE(readFile(decoded / "pic.jpg") == bytes);
+        EXPECT_EQ(exportAndDecode(path, c.decoder), c.documents);
+        EXPECT_TRUE(readFile(dir / "decoded" / "pic.jpg") == bytes);
+    }
+}
+
+// yEnc through uudeview, which joins parts by their "=ypart" lines: sizes around the 128-byte
+// line and the part size, every byte value at every place of a line, all in one message; then
+// a few MB in many parts, one message per file.
+TEST_F(ExportTest, UudeviewDecodesYEncPartsByteForByte) {
+    std::string everyByte;
+    for (int round = 0; round < 131; ++round)
+        for (int b = 0; b < 256; ++b)
+            everyByte += static_cast<char>((b * 7 + round) & 0xFF);
+    std::string big;
+    for (std::size_t i = 0; i < (std::size_t{3} << 20) + 17; ++i)
+        big += static_cast<char>((i * 2654435761u) >> 11);
+    std::vector<std::pair<std::string, std::string>> small;
+    for (const std::size_t n : {1, 127, 128, 129, 383, 384, 385, 769})
+        small.emplace_back("s" + std::to_string(n) + ".bin", everyByte.substr(n, n));
+    small.emplace_back("every.bin", everyByte);
+    const struct {
+        const char* options;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::size_t documents;
+    } cases[] = {
+        // Parts of 3 lines (384 bytes).
+        {"Post Seperate Message for Each Attached File=0\r\nSplit Lines=4\r\n", small, 0},
+        {"Post Seperate Message for Each Attached File=1\r\nSplit Lines=1000\r\n",
+         {{"big.bin", big}},
+         25},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        std::string attachments;
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            writeFile(dir / c.files[i].first, c.files[i].second);
+            attachments += std::to_string(i) + "=" + (dir / c.files[i].first).string() + "\r\n";
+        }
+        const auto path = dir / "y.kv32";
+        writeFile(path, std::string("[Kavrin/32]\r\nSubject=S\r\nFrom Name=N\r\nCrosspost=1\r\n"
+                                    "Encoding Method=2\r\nSplit Large Messages=1\r\n") +
+                            c.options + "[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n" +
+                            attachments);
+        const std::size_t documents = exportAndDecode(path, "uudeview -i -q -p . ../out/*.eml");
+        if (c.documents != 0) {
+            EXPECT_EQ(documents, c.documents);
+        }
+        for (const auto& [name, bytes] : c.files)
+            EXPECT_TRUE(readFile(dir / "decoded" / name) == bytes) << name;
     }
 }
 

@@ -51,8 +51,10 @@ TEST(AdvancedSettings, FirstRunStoresTheDefaults) {
     EXPECT_EQ(store.writesLanded, 1);
     EXPECT_EQ(store.valueNames("Advanced"),
               (std::vector<std::string>{"Save Log File", "Use Project Name As Log File", "Log File",
-                                        "Use Windows Computer Name As Host Name", "Host Name"}));
+                                        "Use Windows Computer Name As Host Name", "Host Name",
+                                        "Save NZB File"}));
     EXPECT_EQ(store.value("Advanced", "Save Log File"), RegValue::binary(kZero));
+    EXPECT_EQ(store.value("Advanced", "Save NZB File"), RegValue::binary(kZero));
     EXPECT_EQ(store.value("Advanced", "Use Project Name As Log File"), RegValue::binary(kOne));
     EXPECT_EQ(store.value("Advanced", "Use Windows Computer Name As Host Name"),
               RegValue::binary(kOne));
@@ -82,6 +84,7 @@ TEST(AdvancedSettings, TheStartUpRuleDecidesTheHostNameInMemoryOnly) {
         stored.LogFile = "/var/log/kavrin.txt";
         stored.UseComputerNameAsHostName = c.useComputerName;
         stored.HostName = c.storedHostName;
+        stored.SaveNzbFile = !c.useComputerName;
         ASSERT_TRUE(SaveAdvanced(stored, store, prompts));
 
         TAdvanced a;
@@ -91,6 +94,7 @@ TEST(AdvancedSettings, TheStartUpRuleDecidesTheHostNameInMemoryOnly) {
         EXPECT_EQ(a.LogFile, "/var/log/kavrin.txt");
         EXPECT_EQ(a.UseComputerNameAsHostName, c.useComputerName);
         EXPECT_EQ(a.HostName, c.expected);
+        EXPECT_EQ(a.SaveNzbFile, !c.useComputerName);
         EXPECT_EQ(store.readString("Advanced", "Host Name"), c.storedHostName);
         EXPECT_TRUE(prompts.shown().empty());
     }
@@ -107,6 +111,7 @@ TEST(AdvancedSettings, BadValuesAreReportedAndTheRuleStillApplies) {
         {"flag of no bytes", "Use Windows Computer Name As Host Name", RegValue::binary("")},
         {"flag as integer", "Use Windows Computer Name As Host Name", RegValue::dword(1)},
         {"host name as binary", "Host Name", RegValue::binary("x")},
+        {"NZB flag as text", "Save NZB File", RegValue::string("1")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -243,7 +243,8 @@ TEST(ProjectRegistry, CountsAreClampedToTheirRanges) {
         std::int32_t encoding;  // EncodingMethod
     };
     const Case cases[] = {
-        {0, 1, 0}, {-5, 1, 0}, {1, 1, 1}, {32767, 32767, 1}, {40000, 32767, 1}, {INT32_MIN, 1, 0},
+        {0, 1, 0},         {-5, 1, 0},        {1, 1, 1},         {2, 2, 2},
+        {32767, 32767, 2}, {40000, 32767, 2}, {INT32_MIN, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
@@ -470,7 +471,8 @@ TEST(ProjectFile, BadInputLoadsWithDefaultsAndIsNeverWritten) {
          0},
         {"duplicate keys", "[Kavrin/32]\nSubject=first\nSUBJECT=second\n", "first", 1000, 0},
         {"not numbers", "[Kavrin/32]\nSplit Lines=many\nEncoding Method=MIME\n", "", 1000, 0},
-        {"counts out of range", "[Kavrin/32]\nSplit Lines=0\nEncoding Method=7\n", "", 1, 1},
+        {"yEnc", "[Kavrin/32]\nEncoding Method=2\n", "", 1000, 2},
+        {"counts out of range", "[Kavrin/32]\nSplit Lines=0\nEncoding Method=7\n", "", 1, 2},
         {"huge counts", "[Kavrin/32]\nSplit Lines=99999999999\nEncoding Method=-3\n", "", 1000, 0},
         {"huge line", "[Kavrin/32]\nSubject=" + std::string(2 << 20, 'x') + "\nSplit Lines=9\n",
          nullptr, 9, 0},

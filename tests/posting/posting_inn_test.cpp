@@ -18,7 +18,6 @@
 #include <fstream>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -74,14 +73,6 @@ PostRun runPost(const fs::path& config, const fs::path& project, bool yes,
     run.err = process.readAllStandardError().toStdString();
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return run;
-}
-
-std::string randomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string bytes(size, '\0');
-    for (auto& b : bytes)
-        b = static_cast<char>(gen() & 0xff);
-    return bytes;
 }
 
 int runTool(const QString& program, const QStringList& args, const fs::path& dir) {
@@ -189,6 +180,8 @@ TEST_F(PostingInnTest, AttachedFilesComeBackByteForByteFromUudeviewAndMunpack) {
     } cases[] = {
         // One message per file, each in parts of 499 lines, with Cut Here lines.
         {"uuencode", kEncodingUUEncode, true, true, {QStringLiteral("uudeview")}},
+        // All files in one message, in yEnc parts of 499 lines' worth.
+        {"yenc", kEncodingYEnc, false, true, {QStringLiteral("uudeview")}},
         {"mime",
          kEncodingBase64,
          false,
@@ -205,7 +198,13 @@ TEST_F(PostingInnTest, AttachedFilesComeBackByteForByteFromUudeviewAndMunpack) {
         save();
         const PostRun run = runPost(dir.path(), project.Name, false);
         EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
-        if (c.split) {
+        if (c.encoding == kEncodingYEnc) {
+            EXPECT_EQ(run.subjects,
+                      (std::vector<std::string>{
+                          project.Subject + " - multiple attachments [1/3] yEnc (1/2)",
+                          project.Subject + " - multiple attachments [2/3] yEnc (2/2)",
+                          project.Subject + " - multiple attachments [3/3] yEnc (1/1)"}));
+        } else if (c.split) {
             ASSERT_GT(run.messageIds.size(), 4u) << run.out;
             EXPECT_TRUE(run.subjects.front().starts_with(project.Subject + " - first.bin [1/"))
                 << run.subjects.front();

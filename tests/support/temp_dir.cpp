@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 TempDir::TempDir() {
@@ -30,4 +31,22 @@ std::string readFile(const std::filesystem::path& file) {
     if (!in)
         throw std::runtime_error("cannot read " + file.string());
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string bytes(n, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(gen() & 0xFF);
+    return bytes;
+}
+
+std::vector<std::string> splitCrLf(std::string_view text) {
+    std::vector<std::string> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto end = std::min(text.find("\r\n", pos), text.size());
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 2;
+    }
+    return lines;
 }

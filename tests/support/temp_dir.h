@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -22,3 +23,8 @@ private:
 // Whole-file helpers for fixtures.
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 std::string readFile(const std::filesystem::path& file);
+
+// n bytes from a generator seeded with seed: the same bytes on every run.
+std::string randomBytes(std::size_t n, unsigned seed);
+// The lines of a text whose every line ends in CR LF, without the line ends.
+std::vector<std::string> splitCrLf(std::string_view text);
