@@ -164,7 +164,11 @@ TEST_F(MainWindowFieldsTest, ARandomiseSwitchNeedsItsListAndThenTakesItsFieldsPl
 TEST_F(MainWindowFieldsTest, OptionControlsFollowTheirSwitches) {
     writeFile(dir / "a.jpg", "a");
     writeFile(dir / "b.jpg", "b");
+    TProject yenc = workProject();
+    yenc.EncodingMethod = kEncodingYEnc;
+    storeLast(yenc);
     start();
+    EXPECT_TRUE(control<QAbstractButton>("grpEncodingMethodItem2")->isChecked());
     control<QCheckBox>("chkLimitCrossposting")->setChecked(true);
     EXPECT_TRUE(control<QSpinBox>("spnCrosspostingLimit")->isEnabled());
     control<QCheckBox>("chkCrosspost")->click();
@@ -177,9 +181,13 @@ TEST_F(MainWindowFieldsTest, OptionControlsFollowTheirSwitches) {
     EXPECT_TRUE(control<QSpinBox>("spnMessageSize")->isEnabled());
     EXPECT_TRUE(control<QLabel>("lblSplitUpMessages")->isEnabled());
 
-    EXPECT_TRUE(control<QCheckBox>("chkCutHere")->isEnabled());
-    control<QAbstractButton>("grpEncodingMethodItem1")->click();
+    // "Cut Here" is for UUEncode alone.
     EXPECT_FALSE(control<QCheckBox>("chkCutHere")->isEnabled());
+    for (const int method : {kEncodingUUEncode, kEncodingBase64, kEncodingYEnc}) {
+        control<QAbstractButton>(("grpEncodingMethodItem" + std::to_string(method)).c_str())
+            ->click();
+        EXPECT_EQ(control<QCheckBox>("chkCutHere")->isEnabled(), method == kEncodingUUEncode);
+    }
 
     auto* separate = control<QCheckBox>("chkPostSeparateMessageForEachAttachedFile");
     EXPECT_FALSE(separate->isEnabled());

@@ -15,17 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <random>
-
 namespace {
-
-std::string randomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string bytes(size, '\0');
-    for (auto& b : bytes)
-        b = static_cast<char>(gen() & 0xff);
-    return bytes;
-}
 
 // The Message-IDs the memo reports, in posting order.
 std::vector<std::string> postedIds(const QString& memo) {
