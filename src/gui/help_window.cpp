@@ -7,10 +7,14 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QtMath>
+#include <QImage>
 #include <QKeySequence>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTextBrowser>
 
 #include <functional>
@@ -33,6 +37,26 @@ void addShortcut(QWidget* window, const QKeySequence& keys, const std::function<
 }
 
 }  // namespace
+
+QVariant THelpBrowser::loadResource(int type, const QUrl& name) {
+    const QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::ImageResource)
+        return resource;
+    QImage picture = resource.typeId() == QMetaType::QImage
+                         ? resource.value<QImage>()
+                         : QImage::fromData(resource.toByteArray());
+    // The page is laid out after its pictures are loaded; a vertical scroll bar that comes then
+    // takes its width from the view.
+    const int scrollBar =
+        verticalScrollBar()->isVisible() ? 0 : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int room = viewport()->width() - scrollBar - 2 * qCeil(document()->documentMargin()) - 2;
+    if (picture.isNull() || room <= 0 || picture.width() <= room)
+        return resource;
+    const qreal ratio = devicePixelRatioF();
+    picture = picture.scaledToWidth(qRound(room * ratio), Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(ratio);
+    return picture;
+}
 
 QList<QString> HelpPage::all() {
     return {Contents,   GettingStarted,   MainWindow, Projects, Posting,
@@ -64,6 +88,7 @@ THelpWindow::THelpWindow(QWidget* parent)
 
     QTextBrowser* page = m_ui->txtPage;
     page->setOpenExternalLinks(true);
+    page->document()->setDocumentMargin(14);
     // The pages link their style sheet for browsers; the viewer takes it as its default.
     QFile style(QStringLiteral(":/help/help.css"));
     if (style.open(QIODevice::ReadOnly))
@@ -186,8 +211,9 @@ void showHelp(const QString& page) {
         qAddPostRoutine([] { delete g_helpWindow.data(); });
     }
     g_helpWindow->setOwner(QApplication::activeModalWidget());
-    g_helpWindow->showPage(page);
+    // Shown first, so the page is laid out at the window's width.
     g_helpWindow->show();
+    g_helpWindow->showPage(page);
     g_helpWindow->raise();
     g_helpWindow->activateWindow();
 }

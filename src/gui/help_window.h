@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QWidget>
 
@@ -46,6 +47,17 @@ THelpWindow* currentHelpWindow();
 
 // F1 anywhere in form opens its page of the help book.
 void installHelpKey(QWidget* form, const QString& page);
+
+// The page view of the help window. Pictures wider than the view are scaled down smoothly to
+// fit it, at the screen's pixel ratio, where the text engine would drop every other pixel.
+class THelpBrowser : public QTextBrowser {
+    Q_OBJECT
+
+public:
+    using QTextBrowser::QTextBrowser;
+
+    QVariant loadResource(int type, const QUrl& name) override;
+};
 
 // The program's help viewer: the book's contents on the left, the page on the right, Back,
 // Forward and Contents above. It reads the pages compiled into the program, so it needs no

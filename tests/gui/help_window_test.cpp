@@ -18,7 +18,7 @@
 namespace {
 
 QString bookFile(const QString& name) {
-    QFile file(QStringLiteral(":/help/") + name);
+    QFile file(QDir::cleanPath(QStringLiteral(":/help/") + name));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
@@ -60,12 +60,12 @@ protected:
 
 }  // namespace
 
-// The book is read by people following links: a link to a page or anchor that is not there
-// leaves them on an empty page.
-TEST(HelpBook, EveryLinkLeadsToAPageAndAnchorThatExist) {
+// The book is read by people following links: a link to a page, anchor or picture that is not
+// there leaves them on an empty page or an empty frame.
+TEST(HelpBook, EveryLinkAndPictureLeadsToAFileAndAnchorThatExist) {
     const QStringList pages = QDir(QStringLiteral(":/help")).entryList({QStringLiteral("*.html")});
     ASSERT_FALSE(pages.isEmpty());
-    static const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
+    static const QRegularExpression href(QStringLiteral("(?:href|src)=\"([^\"]*)\""));
     for (const QString& page : pages) {
         const QString html = bookFile(page);
         EXPECT_TRUE(html.contains(QStringLiteral("<title>"))) << page.toStdString();
