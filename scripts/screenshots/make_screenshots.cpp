@@ -3,19 +3,21 @@
 //
 //   make_screenshots OUTPUT_FOLDER
 //
-// The demo folder (settings, a server's newsgroup list, a signature and files to attach) is made
-// afresh in a temporary folder through the program's own storage code, so it always has the
-// form the program reads.
+// The demo settings folder (settings and a server's newsgroup list) is made afresh in a
+// temporary folder through the program's own storage code, so it always has the form the
+// program reads. The signature and the attached files are named in a made-up home folder, so
+// the pictures come out the same on every run.
 
 #include "gui/about_dialog.h"
 #include "gui/file_chooser.h"
 #include "gui/gui_context.h"
 #include "gui/help_window.h"
+#include "gui/main_window.h"
 #include "gui/preferences_dialog.h"
-#include "gui/qt_prompts.h"
 #include "gui/splash.h"
 #include "model/advanced_storage.h"
 #include "model/project.h"
+#include "model/program_start.h"
 #include "model/project_storage.h"
 #include "model/server.h"
 #include "model/server_storage.h"
@@ -48,7 +50,7 @@ void save(QWidget* window, const QString& name, QSize size = QSize()) {
         ++g_failures;
         return;
     }
-    QTest::qWait(50);  // pictures drawn in a later pass (icons, list views)
+    QTest::qWait(300);  // pictures drawn in a later pass, fades (a line edit's clear button)
     const QString file = g_output + QLatin1Char('/') + name + QStringLiteral(".png");
     if (!window->grab().save(file)) {
         std::fprintf(stderr, "%s: cannot write\n", qPrintable(file));
@@ -71,12 +73,23 @@ std::string lines(const std::vector<std::string>& items) {
     return text;
 }
 
+// Message boxes would wait for a click no one makes: each is printed and answered No.
+class PrintedPrompts : public UserPrompts {
+public:
+    PromptAnswer show(PromptKind, PromptButtons buttons, std::string_view text,
+                      std::string_view) override {
+        std::fprintf(stderr, "message box: %.*s\n", int(text.size()), text.data());
+        return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
+    }
+};
+
 // A user who has set up one news server, fetched its groups and posted a few times.
 struct Demo {
     QTemporaryDir root;
-    QString config, data, files;
+    QString config, data;
+    const QString files = QStringLiteral("/home/ada/Pictures");
     std::unique_ptr<FileSettingsStore> store;
-    QtPrompts prompts;
+    PrintedPrompts prompts;
     QtFileChooser chooser;
     TNNTPJob job;
     std::unique_ptr<GuiContext> context;
@@ -84,8 +97,7 @@ struct Demo {
     Demo() {
         config = root.filePath(QStringLiteral("config"));
         data = root.filePath(QStringLiteral("data"));
-        files = root.filePath(QStringLiteral("Pictures"));
-        for (const QString& dir : {config, data, files})
+        for (const QString& dir : {config, data})
             QDir().mkpath(dir);
         qputenv("KAVRIN32_CONFIG_DIR", config.toUtf8());
         qputenv("KAVRIN32_DATA_DIR", data.toUtf8());
@@ -140,8 +152,6 @@ struct Demo {
         store->setValue(mru, "E-mail Addresses", RegValue::string(lines({"ada@example.org"})));
         store->setValue(mru, "Organizations", RegValue::string(lines({"Example Camera Club"})));
 
-        writeText(files + QStringLiteral("/signature.txt"),
-                  "-- \r\nAda Example - pictures of the countryside\r\n");
         TProject defaults;
         defaults.Name = "Default";
         defaults.SetNewsgroupsText(lines({"alt.binaries.pictures.nature", "rec.photo.digital"}));
@@ -158,11 +168,9 @@ struct Demo {
         SaveProjectToRegistry(defaults, "Default", *store, prompts);
 
         std::string attachments;
-        for (const char* name : {"meadow-01.jpg", "meadow-02.jpg", "meadow-03.jpg"}) {
-            const QString path = files + QLatin1Char('/') + QString::fromLatin1(name);
-            writeText(path, QByteArray(200000, 'x'));
-            attachments += path.toStdString() + "\r\n";
-        }
+        for (const char* name : {"meadow-01.jpg", "meadow-02.jpg", "meadow-03.jpg"})
+            attachments +=
+                (files + QLatin1Char('/') + QString::fromLatin1(name)).toStdString() + "\r\n";
         TProject last = defaults;
         last.Name = "Untitled";
         last.Subject = "Spring meadow";
@@ -181,48 +189,28 @@ struct Demo {
     }
 };
 
-// What the main window hands the preferences: the demo's stored default project, lists and
-// advanced settings.
-class DemoPreferencesHost : public PreferencesHost {
-public:
-    explicit DemoPreferencesHost(Demo& demo) {
-        LoadProjectFromRegistry(m_default, "Default", *demo.store, demo.prompts);
-        LoadValueLists(m_lists, *demo.store);
-        LoadAdvanced(m_advanced, *demo.store, demo.prompts);
-        m_recent.Subjects = {QStringLiteral("Spring meadow"), QStringLiteral("Winter birds")};
-        m_recent.FromNames = {QStringLiteral("Ada Example")};
-        m_recent.FromEmailAddresses = {QStringLiteral("ada@example.org")};
-        m_recent.ReplyToEmailAddresses = m_recent.FromEmailAddresses;
-        m_recent.Organizations = {QStringLiteral("Example Camera Club")};
-    }
-    QString serverBoxText() const override { return QStringLiteral("news.example.net"); }
-    void refreshServerBox() override {}
-    RecentLists recentLists() const override { return m_recent; }
-    void setRecentLists(const RecentLists& lists) override { m_recent = lists; }
-    ValueLists& valueLists() override { return m_lists; }
-    TProject& defaultProject() override { return m_default; }
-    TAdvanced& advancedSettings() override { return m_advanced; }
-
-private:
-    TProject m_default;
-    ValueLists m_lists;
-    TAdvanced m_advanced;
-    RecentLists m_recent;
-};
-
-// Every page of a dialog's page control, one picture each.
-void saveEveryPage(QWidget* dialog, const QString& pages, const QString& name) {
-    auto* tabs = dialog->findChild<QTabWidget*>(pages);
+// Every page of a window's page control, one picture each, named after the window and the
+// page; the first page's picture has the window's name alone, for the README.
+void saveEveryPage(QWidget* window, const QString& pages, const QString& name,
+                   const QStringList& leftOut = {}) {
+    auto* tabs = window->findChild<QTabWidget*>(pages);
     if (!tabs) {
         std::fprintf(stderr, "%s: no %s\n", qPrintable(name), qPrintable(pages));
         ++g_failures;
         return;
     }
     for (int i = 0; i < tabs->count(); ++i) {
+        if (leftOut.contains(tabs->widget(i)->objectName()))
+            continue;
         tabs->setCurrentIndex(i);
-        QString tab = tabs->tabText(i).remove(QLatin1Char('&')).toLower();
-        tab.replace(QLatin1Char(' '), QLatin1Char('-'));
-        save(dialog, name + QLatin1Char('-') + tab);
+        // tabEmailAddresses gives "email-addresses"; the captions carry counts.
+        QString tab;
+        for (QChar c : tabs->widget(i)->objectName().mid(3)) {
+            if (c.isUpper() && !tab.isEmpty())
+                tab += QLatin1Char('-');
+            tab += c.toLower();
+        }
+        save(window, i == 0 ? name : name + QLatin1Char('-') + tab);
     }
 }
 
@@ -236,6 +224,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kavrin32"));
+    // A blinking caret would make each run's pictures differ.
+    QApplication::setCursorFlashTime(0);
     g_output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(g_output);
     Demo demo;
@@ -249,11 +239,18 @@ int main(int argc, char** argv) {
     about.close();
 
     {
-        DemoPreferencesHost host(demo);
-        TfrmPreferences preferences(*demo.context, host);
+        ProgramSettings settings;
+        LoadProgramSettings(settings, *demo.store, demo.prompts);
+        TfrmKavrin window(*demo.context, settings.Advanced, std::move(settings.Lists), {});
+        window.resize(1024, 700);
+        saveEveryPage(&window, QStringLiteral("pgeKavrin"), QStringLiteral("main-window"),
+                      {QStringLiteral("tabProgress")});
+
+        TfrmPreferences preferences(*demo.context, window, &window);
         saveEveryPage(&preferences, QStringLiteral("pgePreferences"),
                       QStringLiteral("preferences"));
         preferences.close();
+        window.close();
     }
 
     showHelp(HelpPage::Contents);
