@@ -258,6 +258,7 @@ void TfrmPreferences::AdvancedToForm(const TAdvanced& advanced) {
     ui.edtLogFile->setText(fromStd(advanced.LogFile));
     ui.chkUseWindowsComputerNameAsHostName->setChecked(advanced.UseComputerNameAsHostName);
     ui.edtUseTextAsHostName->setText(fromStd(advanced.HostName));
+    ui.chkSaveNzbFile->setChecked(advanced.SaveNzbFile);
     updateEnabledStates();
 }
 
@@ -268,6 +269,7 @@ void TfrmPreferences::FormToAdvanced(TAdvanced& advanced) const {
     advanced.LogFile = ui.edtLogFile->text().toStdString();
     advanced.UseComputerNameAsHostName = ui.chkUseWindowsComputerNameAsHostName->isChecked();
     advanced.HostName = ui.edtUseTextAsHostName->text().toStdString();
+    advanced.SaveNzbFile = ui.chkSaveNzbFile->isChecked();
 }
 
 void TfrmPreferences::btnOkClick() {

@@ -207,6 +207,7 @@ TEST_F(PreferencesDialog, OkSavesTheDefaultProjectTheAdvancedSettingsAndTheSorte
     check("chkSaveLogFile")->setChecked(true);
     check("chkUseProjectNameAsLogFile")->setChecked(false);
     edit("edtLogFile")->setText(QStringLiteral("/var/tmp/posting.log"));
+    check("chkSaveNzbFile")->setChecked(true);
     for (const char* name : {"Zed", "amy", "Bob"}) {
         edit("edtAddFromName")->setText(QString::fromLatin1(name));
         button("btnAddFromName")->click();
@@ -250,6 +251,7 @@ TEST_F(PreferencesDialog, OkSavesTheDefaultProjectTheAdvancedSettingsAndTheSorte
     EXPECT_EQ(advanced.LogFile, "/var/tmp/posting.log");
     EXPECT_FALSE(advanced.UseComputerNameAsHostName);
     EXPECT_EQ(advanced.HostName, "myhost");
+    EXPECT_TRUE(advanced.SaveNzbFile);
     EXPECT_EQ(host.advanced.HostName, "myhost");
     // The caption speaks of the computer's name; the stored name stays the one files hold.
     EXPECT_EQ(check("chkUseWindowsComputerNameAsHostName")->text(),
@@ -798,7 +800,8 @@ TEST_F(PreferencesDialog, TheKeyboardWalksEachPageInReadingOrderAndF1OpensItsHel
          QStringLiteral("cbxDefaultFollowupTo"), QStringLiteral("chkDefaultRandomizeFollowupTo")},
         {QStringLiteral("pgeLists"), QStringLiteral("edtAddFromName"),
          QStringLiteral("lstFromNames")},
-        {QStringLiteral("chkUseWindowsComputerNameAsHostName"), QStringLiteral("chkSaveLogFile")},
+        {QStringLiteral("chkUseWindowsComputerNameAsHostName"), QStringLiteral("chkSaveLogFile"),
+         QStringLiteral("chkSaveNzbFile")},
     };
     open();
     activate();
