@@ -59,9 +59,10 @@ QVariant THelpBrowser::loadResource(int type, const QUrl& name) {
 }
 
 QList<QString> HelpPage::all() {
-    return {Contents,   GettingStarted,   MainWindow, Projects, Posting,
-            ServerList, ServerProperties, Newsgroups, Search,   Preferences,
-            Tls,        CommandLine,      Files,      About,    HelpWindow};
+    return {Contents,    GettingStarted, MainWindow,  Projects,
+            Posting,     YEnc,           ServerList,  ServerProperties,
+            Newsgroups,  Search,         Preferences, Tls,
+            CommandLine, Files,          About,       HelpWindow};
 }
 
 THelpWindow::THelpWindow(QWidget* parent)

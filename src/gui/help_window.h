@@ -21,6 +21,7 @@ inline const QString GettingStarted = QStringLiteral("getting-started");
 inline const QString MainWindow = QStringLiteral("main-window");
 inline const QString Projects = QStringLiteral("projects");
 inline const QString Posting = QStringLiteral("posting");
+inline const QString YEnc = QStringLiteral("yenc");
 inline const QString ServerList = QStringLiteral("server-list");
 inline const QString ServerProperties = QStringLiteral("server-properties");
 inline const QString Newsgroups = QStringLiteral("newsgroups");
