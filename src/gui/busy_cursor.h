@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCursor>
 #include <QGuiApplication>
 
 // The hourglass for as long as the object lives. Nested ones stack, so the normal cursor comes

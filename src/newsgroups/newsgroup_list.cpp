@@ -302,6 +302,43 @@ void TNewsgroupList::adopt(QByteArray buffer) {
     m_buffers.push_back(std::move(buffer));
 }
 
+void TNewsgroupList::shareStorageOf(const TNewsgroupList& other) {
+    if (&other == this)
+        return;
+    // A buffer or chunk this list holds already is not taken twice, so picking from the same
+    // list again and again does not make these grow.
+    for (const QByteArray& buffer : other.m_buffers) {
+        const bool held = std::any_of(m_buffers.begin(), m_buffers.end(), [&](const QByteArray& b) {
+            return b.constData() == buffer.constData();
+        });
+        if (!held)
+            m_buffers.push_back(buffer);
+    }
+    for (const std::shared_ptr<char[]>& chunk : other.m_chunks) {
+        if (std::find(m_chunks.begin(), m_chunks.end(), chunk) == m_chunks.end())
+            m_chunks.push_back(chunk);
+    }
+}
+
+void TNewsgroupList::removeRows(std::vector<TRowSpan> rows) {
+    std::sort(rows.begin(), rows.end(),
+              [](const TRowSpan& a, const TRowSpan& b) { return a.First < b.First; });
+    std::size_t kept = 0;
+    std::size_t next = 0;  // the first row not yet looked at
+    for (const TRowSpan& r : rows) {
+        if (r.First >= m_names.size())
+            break;
+        const std::size_t end =
+            std::min(r.First + std::min(r.Count, m_names.size()), m_names.size());
+        for (; next < r.First; ++next)
+            m_names[kept++] = m_names[next];
+        next = std::max(next, end);
+    }
+    for (; next < m_names.size(); ++next)
+        m_names[kept++] = m_names[next];
+    m_names.resize(kept);
+}
+
 void TNewsgroupList::removeAt(std::size_t i) {
     m_names.erase(m_names.begin() + static_cast<std::ptrdiff_t>(i));
 }

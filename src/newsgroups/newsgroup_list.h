@@ -11,6 +11,12 @@
 #include <string_view>
 #include <vector>
 
+// A run of rows of a list: the first (0-based) and how many.
+struct TRowSpan {
+    std::size_t First = 0;
+    std::size_t Count = 0;
+};
+
 // A server's newsgroup list in memory: an ordered list of names (bytes, UTF-8) without a
 // uniqueness rule. Big providers carry several hundred thousand groups, so the names are not
 // held one allocation each: they are views into a few large buffers the list owns, such as the
@@ -39,8 +45,15 @@ public:
     void appendView(std::string_view name) { m_names.push_back(name); }
     // The same for many names at once; an empty list takes the vector over without copying.
     void appendViews(std::vector<std::string_view>&& names);
+    // Keeps the buffers of another list alive for as long as this one, so views into them
+    // (other's names) can be appended with appendView rather than copied.
+    void shareStorageOf(const TNewsgroupList& other);
     void reserve(std::size_t n) { m_names.reserve(n); }
     void removeAt(std::size_t i);
+    // Removes the names in the rows given, in any order and none overlapping another; rows past
+    // the end are skipped. The others keep their order. One pass over the list, whatever the
+    // number of rows removed.
+    void removeRows(std::vector<TRowSpan> rows);
     void clear();
 
     // Sorts ascending, comparing without regard to letter case in the locale's order. Names that

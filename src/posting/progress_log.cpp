@@ -70,10 +70,13 @@ QString TProgressLog::SessionFileName(const TAdvanced& advanced, const QString& 
            QStringLiteral(".txt");
 }
 
-QString TProgressLog::Heading(const QLocale& locale, const QDateTime& at) {
-    return QStringLiteral("Log started ") + locale.toString(at.date(), QLocale::ShortFormat) +
-           QLatin1Char(' ') +
+QString shortDateLongTime(const QLocale& locale, const QDateTime& at) {
+    return locale.toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            locale.toString(at.time(), withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QString TProgressLog::Heading(const QLocale& locale, const QDateTime& at) {
+    return QStringLiteral("Log started ") + shortDateLongTime(locale, at);
 }
 
 void TProgressLog::Start(const QString& projectName) {

@@ -11,6 +11,10 @@
 #include <functional>
 #include <memory>
 
+// A moment as the user's desktop writes it: the locale's short date, a space and its long time
+// (without the time zone Qt's long format adds).
+QString shortDateLongTime(const QLocale& locale, const QDateTime& at);
+
 // The progress lines of a posting session: every line goes to the progress memo and, while the
 // log is active, to the log file as well. The log file is UTF-8 with CR LF line ends and is only
 // ever appended to, so it keeps a record across sessions and runs.

@@ -1,5 +1,7 @@
 #include "newsgroups/newsgroup_list.h"
 
+#include "list_names.h"
+
 #include "model/server_storage.h"
 
 #include "support/temp_dir.h"
@@ -15,19 +17,6 @@
 #include <vector>
 
 namespace {
-
-using Names = std::vector<std::string>;
-
-TNewsgroupList listOf(const Names& names) {
-    TNewsgroupList list;
-    for (const std::string& n : names)
-        list.append(n);
-    return list;
-}
-
-Names namesOf(const TNewsgroupList& list) {
-    return Names(list.names().begin(), list.names().end());
-}
 
 Names sorted(Names names, const QLocale& locale) {
     TNewsgroupList list = listOf(names);

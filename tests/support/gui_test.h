@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QApplication>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <ostream>
 
 class QMimeData;
@@ -52,3 +56,42 @@ bool dropFiles(QWidget* control, const QStringList& paths);
 // Saves what the widget shows as build/test-pictures/<name>.png and returns the path, so
 // people can look at what a test saw.
 QString savePicture(QWidget* widget, const QString& name);
+
+// Acts on the next modal dialog of type T once it shows, from inside the exec() that shows it
+// (act should close it, or the test waits on it). Keep the handler alive while the dialog is
+// opened; when it goes, the test fails if no such dialog showed.
+class ModalHandler {
+public:
+    template <class T>
+    static ModalHandler on(std::function<void(T*)> act) {
+        ModalHandler handler;
+        handler.m_name = T::staticMetaObject.className();
+        auto state = handler.m_state;
+        QObject::connect(handler.m_poll.get(), &QTimer::timeout, [state, act = std::move(act)] {
+            T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || state->acted)
+                return;
+            state->acted = true;
+            act(dialog);
+        });
+        handler.m_poll->start(5);
+        return handler;
+    }
+    ModalHandler(ModalHandler&&) = default;
+    ~ModalHandler() {
+        if (!m_poll)
+            return;
+        m_poll->stop();
+        EXPECT_TRUE(m_state->acted) << "no modal " << m_name << " showed";
+    }
+    bool acted() const { return m_state->acted; }
+
+private:
+    struct State {
+        bool acted = false;
+    };
+    ModalHandler() : m_poll(std::make_unique<QTimer>()), m_state(std::make_shared<State>()) {}
+    std::unique_ptr<QTimer> m_poll;
+    std::shared_ptr<State> m_state;
+    const char* m_name = "";
+};

@@ -1,6 +1,7 @@
 #include "support/scripted_nntp_server.h"
 
 #include <QHostAddress>
+#include <QRandomGenerator>
 #include <QSslSocket>
 #include <QTcpSocket>
 
@@ -38,6 +39,18 @@ void ScriptedNntpServer::Listener::incomingConnection(qintptr handle) {
     // What is written before the handshake ends (the banner) waits for it.
     socket->startServerEncryption();
     addPendingConnection(socket);
+}
+
+void ScriptedNntpServer::listenBelow(quint16 limit) {
+    m_server.close();
+    // From a random start, so test programs running side by side seldom try the same ports.
+    const quint32 low = 10000;
+    const quint32 span = limit > low ? limit - low : 1;
+    quint32 next = QRandomGenerator::global()->bounded(span);
+    for (quint32 tries = 0; tries < span; ++tries, next = (next + 1) % span) {
+        if (m_server.listen(QHostAddress::LocalHost, static_cast<quint16>(low + next)))
+            return;
+    }
 }
 
 void ScriptedNntpServer::replies(const QByteArray& verb, const QList<QByteArray>& answers) {

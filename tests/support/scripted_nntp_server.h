@@ -26,6 +26,9 @@ public:
     explicit ScriptedNntpServer(QObject* parent = nullptr);
     ~ScriptedNntpServer() override;
     quint16 port() const;
+    // Listens on a free port below `limit` instead, for a client whose port field goes no
+    // higher than that (the system hands out ports above 32767).
+    void listenBelow(quint16 limit);
 
     // From the next connection on, speak TLS from the first byte with this certificate and key
     // (see TestCertificates); the script is then followed over the secured connection.
