@@ -52,6 +52,8 @@ TfrmNewsgroupServers::TfrmNewsgroupServers(GuiContext& context, ServerBoxHost& m
     m_ui->lstNewsgroupServers->installEventFilter(this);
 
     FillServerList();
+    // The old Windows sizes are the least; texts in other fonts and languages may need more.
+    resize(sizeHint().expandedTo(minimumSize()));
 }
 
 TfrmNewsgroupServers::~TfrmNewsgroupServers() = default;

@@ -94,7 +94,7 @@ TfrmNewsgroups::TfrmNewsgroups(GuiContext& context, const QString& hostName,
             &QAction::triggered, this, [this] { btnRemoveAllClick(); });
     const auto popupOn = [](TVListBox* view, QMenu* menu) {
         connect(view, &QWidget::customContextMenuRequested, menu,
-                [view, menu](const QPoint& at) { menu->popup(view->mapToGlobal(at)); });
+                [view, menu](const QPoint& at) { menu->popup(view->viewport()->mapToGlobal(at)); });
     };
     popupOn(m_ui->lstAvailableNewsgroups, pumAdd);
     popupOn(m_ui->lstSelectedNewsgroups, pumRemove);
@@ -135,6 +135,8 @@ TfrmNewsgroups::TfrmNewsgroups(GuiContext& context, const QString& hostName,
             [this] { m_retrieval->updateNewsgroups(); });
 
     FormShow(hostName);
+    // The old Windows sizes are the least; texts in other fonts and languages may need more.
+    resize(sizeHint().expandedTo(minimumSize()));
 }
 
 TfrmNewsgroups::~TfrmNewsgroups() = default;

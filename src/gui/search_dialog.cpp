@@ -64,7 +64,7 @@ TfrmSearch::TfrmSearch(GuiContext& context, TfrmNewsgroups& owner)
     connect(addSelected, &QAction::triggered, this, [this] { btnAddSelectedClick(); });
     connect(addAll, &QAction::triggered, this, [this] { btnAddAllClick(); });
     connect(view, &QWidget::customContextMenuRequested, this,
-            [this, view](const QPoint& at) { pumAdd->popup(view->mapToGlobal(at)); });
+            [this, view](const QPoint& at) { pumAdd->popup(view->viewport()->mapToGlobal(at)); });
 
     connect(m_ui->edtSearchText, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_ui->btnSearch->setEnabled(!text.isEmpty()); });
@@ -78,6 +78,8 @@ TfrmSearch::TfrmSearch(GuiContext& context, TfrmNewsgroups& owner)
     connect(m_ui->btnOK, &QToolButton::clicked, this, [this] { accept(); });
     connect(view, &TVListBox::OnDblClick, this, [this] { btnAddSelectedClick(); });
     view->installEventFilter(this);
+    // The old Windows sizes are the least; texts in other fonts and languages may need more.
+    resize(sizeHint().expandedTo(minimumSize()));
 }
 
 TfrmSearch::~TfrmSearch() = default;

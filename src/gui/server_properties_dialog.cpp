@@ -91,6 +91,8 @@ TfrmServerProperties::TfrmServerProperties(GuiContext& context, const QString& h
 
     m_server.HostName = toStd(hostName);
     FormShow();
+    // The old Windows sizes are the least; texts in other fonts and languages may need more.
+    resize(sizeHint().expandedTo(minimumSize()));
 }
 
 TfrmServerProperties::~TfrmServerProperties() = default;

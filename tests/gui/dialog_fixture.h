@@ -14,6 +14,7 @@
 #include "support/recording_file_chooser.h"
 #include "support/recording_prompts.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -68,6 +69,25 @@ protected:
         for (const std::string& n : names)
             text += n + "\r\n";
         writeFile(listFile(host), text);
+    }
+
+    // The controls the keyboard reaches from `first` with Tab, in order, by name: what a user
+    // without a mouse walks through.
+    std::vector<std::string> tabOrder(QWidget* dialog, QWidget* first) {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        EXPECT_EQ(QApplication::activeWindow(), dialog);
+        first->setFocus(Qt::TabFocusReason);
+        std::vector<std::string> order;
+        for (QWidget* at = QApplication::focusWidget(); at;) {
+            order.push_back(at->objectName().toStdString());
+            QTest::keyClick(at, Qt::Key_Tab);
+            at = QApplication::focusWidget();
+            if (at == first || order.size() > 40)
+                break;
+        }
+        return order;
     }
 
     MemorySettingsStore store;

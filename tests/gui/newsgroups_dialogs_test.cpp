@@ -313,7 +313,7 @@ TEST_F(NewsgroupsDialogTest, GetNewsgroupsFillsTheListAndStoresTheRecordAtOnce) 
          {"btnAddSelected", "btnAddAll", "btnRemoveSelected", "btnRemoveAll", "btnGetNewsgroups",
           "btnNewNewsgroups", "btnSearch", "btnOk", "btnCancel"})
         EXPECT_FALSE(control<QWidget>(dialog.get(), name)->isEnabled()) << name;
-    ASSERT_TRUE(QTest::qWaitFor(
+    ASSERT_TRUE(waitFor(
         [&] { return label(dialog.get(), "lblAvailableNewsgroups") == "Available Newsgroups (2)"; },
         30000))
         << ::testing::PrintToString(prompts.texts());
@@ -491,6 +491,39 @@ TEST_F(SearchDialogTest, SearchNewsgroupsOpensAFreshSearchEachTime) {
         click(selection.get(), "btnSearch");
     }
     EXPECT_EQ(shown(view(selection.get(), "lstSelectedNewsgroups")), Names{"zeta.last"});
+}
+
+TEST_F(SearchDialogTest, EverythingCanBeDoneFromTheKeyboard) {
+    using Order = std::vector<std::string>;
+    auto selection = openDialog(kAvailable);
+    auto* available = view(selection.get(), "lstAvailableNewsgroups");
+    EXPECT_EQ(tabOrder(selection.get(), available),
+              (Order{"lstAvailableNewsgroups", "btnAddSelected", "btnAddAll", "btnRemoveSelected",
+                     "btnRemoveAll", "lstSelectedNewsgroups", "btnGetNewsgroups",
+                     "btnNewNewsgroups", "btnSearch", "btnOk", "btnCancel"}));
+    // Down picks the first row, Tab goes to the arrow, Space adds it.
+    available->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(available, Qt::Key_Down);
+    QTest::keyClick(available, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(namesOf(selection->SelectedNewsgroups()), Names{"alt.binaries"});
+
+    TfrmSearch dialog(context, *selection);
+    dialog.open();
+    auto* edit = control<QLineEdit>(&dialog, "edtSearchText");
+    EXPECT_EQ(tabOrder(&dialog, edit), (Order{"edtSearchText", "lstMatchingNewsgroups",
+                                              "btnAddSelected", "btnAddAll", "btnOK"}));
+    edit->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(edit, QStringLiteral("misc"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), "btnSearch");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    auto* matches = view(&dialog, "lstMatchingNewsgroups");
+    ASSERT_EQ(QApplication::focusWidget(), matches);
+    QTest::keyClick(matches, Qt::Key_End);
+    QTest::keyClick(matches, Qt::Key_Insert);
+    EXPECT_EQ(namesOf(selection->SelectedNewsgroups()), (Names{"alt.binaries", "uk.misc"}));
 }
 
 }  // namespace
