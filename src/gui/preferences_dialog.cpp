@@ -6,6 +6,8 @@
 #include "gui/help_window.h"
 #include "gui/host_name_entry.h"
 #include "gui/list_items.h"
+#include "gui/newsgroup_servers_dialog.h"
+#include "gui/newsgroups_dialog.h"
 #include "gui/string_lists.h"
 #include "gui/text_files.h"
 #include "model/advanced_storage.h"
@@ -375,12 +377,15 @@ void TfrmPreferences::followupRule() {
 }
 
 void TfrmPreferences::btnDefaultNewsgroupServerClick() {
-    // The server list dialog opens here once it exists.
+    // The list selects the main window's server; closing it refreshes both server boxes.
+    TfrmNewsgroupServers servers(m_context, m_host, this, this);
+    servers.exec();
 }
 
 void TfrmPreferences::btnDefaultNewsgroupsClick() {
-    // The newsgroup selection dialog opens here once it exists; it edits the default newsgroups
-    // through setTargetNewsgroups.
+    // The selection dialog edits the default newsgroups through setTargetNewsgroups.
+    TfrmNewsgroups newsgroups(m_context, serverBoxText(), *this, this);
+    newsgroups.exec();
     followupRule();
 }
 

@@ -1,6 +1,8 @@
 #include "gui/preferences_dialog.h"
 
 #include "gui/help_window.h"
+#include "gui/newsgroup_servers_dialog.h"
+#include "gui/newsgroups_dialog.h"
 
 #include "model/advanced_storage.h"
 #include "model/project_storage.h"
@@ -423,6 +425,22 @@ TEST_F(PreferencesDialog, TheServerListClosingRefreshesTheBoxAndAGoneServerTakes
     EXPECT_FALSE(button("btnDefaultNewsgroups")->isEnabled());
 }
 
+TEST_F(PreferencesDialog, TheServerButtonOpensTheServerListThatRefreshesBothServerBoxes) {
+    projectOn("news.a", "alt.a\r\n");
+    open();
+    addServer("news.b");
+    const int before = host.refreshes;
+    {
+        const auto servers =
+            ModalHandler::on<TfrmNewsgroupServers>([](TfrmNewsgroupServers* d) { d->accept(); });
+        button("btnDefaultNewsgroupServer")->click();
+    }
+    EXPECT_EQ(host.refreshes, before + 1);
+    EXPECT_EQ(items("cbxDefaultNewsgroupServer"),
+              (QStringList{QStringLiteral("news.a"), QStringLiteral("news.b")}));
+    EXPECT_EQ(dialog->serverBoxText(), QStringLiteral("news.a"));
+}
+
 TEST_F(PreferencesDialog, NewsgroupsChosenInTheSelectionDialogReplaceTheDefaultOnes) {
     projectOn("news.a", "alt.a\r\nalt.b\r\n");
     host.project.FollowUpTo = "alt.b";
@@ -433,7 +451,15 @@ TEST_F(PreferencesDialog, NewsgroupsChosenInTheSelectionDialogReplaceTheDefaultO
     dialog->setTargetNewsgroups({QStringLiteral("alt.c"), QStringLiteral("ALT.B")});
     EXPECT_EQ(newsgroupRows(), (QStringList{QStringLiteral("alt.c"), QStringLiteral("ALT.B")}));
     EXPECT_EQ(newsgroups()->Selections().SelectedCount(), 0);
-    button("btnDefaultNewsgroups")->click();
+    {
+        // The selection dialog starts from the default newsgroups and hands them back on OK.
+        const auto selection = ModalHandler::on<TfrmNewsgroups>([](TfrmNewsgroups* d) {
+            EXPECT_EQ(d->SelectedNewsgroups().size(), 2u);
+            d->findChild<QWidget*>(QStringLiteral("btnOk"))->setFocus();
+            QTest::keyClick(d->findChild<QWidget*>(QStringLiteral("btnOk")), Qt::Key_Space);
+        });
+        button("btnDefaultNewsgroups")->click();
+    }
     EXPECT_EQ(items("cbxDefaultFollowupTo"),
               (QStringList{QStringLiteral("ALT.B"), QStringLiteral("alt.c")}));
     EXPECT_EQ(combo("cbxDefaultFollowupTo")->currentText(), QStringLiteral("alt.b"));
