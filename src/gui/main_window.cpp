@@ -7,6 +7,7 @@
 #include "gui/encode_progress_view.h"
 #include "gui/help_window.h"
 #include "gui/list_items.h"
+#include "gui/newsgroup_servers_dialog.h"
 #include "gui/preferences_dialog.h"
 #include "gui/program_pictures.h"
 #include "gui/string_lists.h"
@@ -413,7 +414,10 @@ void TfrmKavrin::mniHelpAboutClick() {
 }
 
 bool TfrmKavrin::openServerList() {
-    return false;
+    // Closing the list refreshes the server box.
+    TfrmNewsgroupServers servers(m_context, *this, nullptr, this);
+    servers.exec();
+    return true;
 }
 
 bool TfrmKavrin::openPreferences() {

@@ -6,6 +6,7 @@
 
 #include "gui/busy_cursor.h"
 #include "gui/list_items.h"
+#include "gui/newsgroups_dialog.h"
 #include "gui/string_lists.h"
 #include "gui/text_files.h"
 #include "model/server_storage.h"
@@ -326,6 +327,8 @@ void TfrmKavrin::setTargetNewsgroups(const QStringList& groups) {
 
 void TfrmKavrin::btnNewsgroupsClick() {
     // The selection dialog edits the display list through setTargetNewsgroups.
+    TfrmNewsgroups newsgroups(m_context, serverBoxText(), *this, this);
+    newsgroups.exec();
     followUpItemsFromNewsgroups();
     edtChange();
     updateOptionStates();
