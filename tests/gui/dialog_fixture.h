@@ -17,6 +17,8 @@
 #include "support/wait.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -69,6 +71,28 @@ protected:
         for (const std::string& n : names)
             text += n + "\r\n";
         writeFile(listFile(host), text);
+    }
+
+    template <class T>
+    T* control(QWidget* dialog, const char* name) {
+        return findControl<T>(dialog, QString::fromLatin1(name));
+    }
+    void click(QWidget* dialog, const char* button) {
+        QTest::mouseClick(control<QWidget>(dialog, button), Qt::LeftButton);
+    }
+    std::string text(QWidget* dialog, const char* edit) {
+        return control<QLineEdit>(dialog, edit)->text().toStdString();
+    }
+    std::string label(QWidget* dialog, const char* name) {
+        return control<QLabel>(dialog, name)->text().toStdString();
+    }
+    bool enabled(QWidget* dialog, const char* name) {
+        return control<QWidget>(dialog, name)->isEnabled();
+    }
+    // A dialog that closes itself once the list is in.
+    ::testing::AssertionResult closes(QWidget* dialog) {
+        return waitFor([&] { return !dialog->isVisible(); }, 30000)
+               << "; boxes: " << ::testing::PrintToString(prompts.texts());
     }
 
     // The controls the keyboard reaches from `first` with Tab, in order, by name: what a user

@@ -3,13 +3,19 @@
 
 #include "main_window_fixture.h"
 
+#include "gui/newsgroup_servers_dialog.h"
+#include "gui/newsgroups_dialog.h"
+#include "gui/server_properties_dialog.h"
 #include "support/nntp_test_support.h"
+#include "widgets/vlistbox.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -149,4 +155,108 @@ TEST_F(MainWindowPostingTest, StopAndClosingWhilePostingEndTheSessionFirst) {
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Stop posting?"});
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(storedProject("Last").Subject, project.Subject);
+}
+
+// A first run as a user goes through it: an empty settings store, the test server added from
+// the first-run question with its list fetched, two of its groups picked, a file attached,
+// Post It, and the articles fetched back from the server and decoded.
+TEST_F(MainWindowTest, AFirstRunAddsTheServerPicksTwoGroupsAndPostsAFileThatDecodes) {
+    const auto inn = innTestServerOrStop();
+    if (!inn)
+        return;
+    const QString host = inn->host;
+    const QStringList picks = {inn->groups[0], inn->groups[1]};
+
+    prompts.answerNext(PromptAnswer::Yes);  // set up a newsgroup server now?
+    prompts.answerNext(PromptAnswer::Yes);  // retrieve the list of newsgroups now?
+    prompts.answerNext(PromptAnswer::No);   // set up project preferences now?
+    const auto serverList = ModalHandler::on<TfrmNewsgroupServers>([&](TfrmNewsgroupServers* d) {
+        const auto properties =
+            ModalHandler::on<TfrmServerProperties>([&](TfrmServerProperties* p) {
+                p->findChild<QLineEdit*>(QStringLiteral("edtNewsgroupServer"))->setText(host);
+                p->findChild<QSpinBox*>(QStringLiteral("spnPortNumber"))->setValue(inn->port);
+                QTest::mouseClick(p->findChild<QWidget*>(QStringLiteral("btnOk")), Qt::LeftButton);
+                // It closes itself once the list is in.
+            });
+        QTest::mouseClick(d->findChild<QWidget*>(QStringLiteral("btnAdd")), Qt::LeftButton);
+        QTest::mouseClick(d->findChild<QWidget*>(QStringLiteral("btnOk")), Qt::LeftButton);
+    });
+    start();
+    ASSERT_TRUE(serverList.acted());
+    TServer stored;
+    stored.HostName = host.toStdString();
+    ASSERT_TRUE(LoadServer(stored, store, prompts));
+    EXPECT_GT(stored.NumberOfNewsgroups, 2) << ::testing::PrintToString(prompts.texts());
+
+    // The server chosen in the box, the groups picked in the selection dialog.
+    auto* server = control<QComboBox>("cbxNewsgroupServer");
+    ASSERT_EQ(server->findText(host), 0);
+    server->setFocus();
+    QTest::keyClick(server, Qt::Key_Down);
+    ASSERT_EQ(server->currentText(), host);
+    {
+        const auto selection = ModalHandler::on<TfrmNewsgroups>([&](TfrmNewsgroups* d) {
+            auto* available = d->findChild<TVListBox*>(QStringLiteral("lstAvailableNewsgroups"));
+            const TNewsgroupList& names = d->AvailableNewsgroups();
+            Qt::KeyboardModifiers mods = Qt::NoModifier;
+            for (const QString& group : picks) {
+                const auto at =
+                    std::find(names.names().begin(), names.names().end(), group.toStdString());
+                ASSERT_NE(at, names.names().end()) << group.toStdString();
+                available->SetItemIndex(static_cast<int>(at - names.names().begin()));
+                clickAt(available->viewport(), available->RowRect(available->ItemIndex()).center(),
+                        mods);
+                mods = Qt::ControlModifier;
+            }
+            QTest::mouseClick(d->findChild<QWidget*>(QStringLiteral("btnAddSelected")),
+                              Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QWidget*>(QStringLiteral("btnOk")), Qt::LeftButton);
+        });
+        control<QToolButton>("btnNewsgroups")->click();
+    }
+    EXPECT_EQ(window->targetNewsgroups(), picks);
+
+    // The headers, and a file attached through the file dialog.
+    const std::string data = randomBytes(150000, 11);
+    writeFile(dir / "holiday.bin", data);
+    const std::string subject = "k32 first run " + uniqueMessageId("e2e");
+    control<QComboBox>("cbxSubject")->setEditText(QString::fromStdString(subject));
+    control<QComboBox>("cbxFromName")->setEditText(QStringLiteral("Kavrin Tester"));
+    control<QComboBox>("cbxFromEmailAddress")->setEditText(QStringLiteral("tester@k32.test"));
+    files.answerNext(QString::fromStdString((dir / "holiday.bin").string()));
+    control<QToolButton>("btnAttachments")->click();
+    advanced.HostName = "k32.test";
+
+    ASSERT_TRUE(control<QAction>("mniFilePostIt")->isEnabled())
+        << control<QAction>("mniFilePostIt")->toolTip().toStdString();
+    prompts.clear();
+    control<QToolButton>("btnPostIt")->click();
+    const QString memo = control<QPlainTextEdit>("memProgress")->toPlainText();
+    EXPECT_TRUE(prompts.texts().empty()) << prompts.texts().front();
+    const std::vector<std::string> ids = postedIds(memo);
+    ASSERT_FALSE(ids.empty()) << memo.toStdString();
+
+    // Every article is on the server, in both groups, and together they decode to the file.
+    const std::filesystem::path fetched = dir / "fetched";
+    std::filesystem::create_directories(fetched);
+    QStringList articles;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        std::string why;
+        const auto article = fetchArticle(inn->host, inn->port, ids[i], &why);
+        ASSERT_TRUE(article) << why;
+        EXPECT_EQ(articleHeader(*article, "Newsgroups"),
+                  (picks[0] + QLatin1Char(',') + picks[1]).toStdString());
+        const std::filesystem::path file = fetched / ("article" + std::to_string(i) + ".txt");
+        writeFile(file, *article);
+        articles << QString::fromStdString(file.string());
+    }
+    const std::filesystem::path out = dir / "decoded";
+    std::filesystem::create_directories(out);
+    QProcess uudeview;
+    uudeview.start(QStringLiteral("uudeview"),
+                   QStringList{QStringLiteral("-i"), QStringLiteral("-q"), QStringLiteral("-p"),
+                               QString::fromStdString(out.string())} +
+                       articles);
+    ASSERT_TRUE(uudeview.waitForFinished(60000));
+    EXPECT_EQ(readFile(out / "holiday.bin"), data);
 }

@@ -51,17 +51,7 @@ protected:
         return dialog;
     }
 
-    template <class T>
-    T* control(QWidget* dialog, const char* name) {
-        return findControl<T>(dialog, QString::fromLatin1(name));
-    }
     TVListBox* view(QWidget* dialog, const char* name) { return control<TVListBox>(dialog, name); }
-    std::string label(QWidget* dialog, const char* name) {
-        return control<QLabel>(dialog, name)->text().toStdString();
-    }
-    void click(QWidget* dialog, const char* button) {
-        QTest::mouseClick(control<QWidget>(dialog, button), Qt::LeftButton);
-    }
     // Clicks rows in turn, each with its modifiers (Ctrl to add a row to the selection).
     void clickRows(TVListBox* list,
                    const std::vector<std::pair<int, Qt::KeyboardModifiers>>& rows) {

@@ -34,25 +34,6 @@ protected:
         server.replies("LIST", {"215 list\r\nb.two 2 1 y\r\nA.one 1 1 y\r\n.\r\n"});
     }
 
-    template <class T>
-    T* control(QWidget* dialog, const char* name) {
-        return findControl<T>(dialog, QString::fromLatin1(name));
-    }
-    void click(QWidget* dialog, const char* button) {
-        QTest::mouseClick(control<QWidget>(dialog, button), Qt::LeftButton);
-    }
-    std::string text(QWidget* dialog, const char* edit) {
-        return control<QLineEdit>(dialog, edit)->text().toStdString();
-    }
-    bool enabled(QWidget* dialog, const char* name) {
-        return control<QWidget>(dialog, name)->isEnabled();
-    }
-    // A dialog that closes itself once the list is in.
-    ::testing::AssertionResult closes(QWidget* dialog) {
-        return waitFor([&] { return !dialog->isVisible(); }, 30000)
-               << "; boxes: " << ::testing::PrintToString(prompts.texts());
-    }
-
     ScriptedNntpServer server;
     const std::string local = "127.0.0.1";
 };
@@ -425,56 +406,6 @@ TEST_F(ServerDialogsTest, AddAndPropertiesOpenTheServerPropertiesDialog) {
             });
         run();
         EXPECT_EQ(opened, "news.a.example");
-    }
-}
-
-// The test INN server's secured ports, with the test authority as the server's own trusted
-// certificate file.
-TEST_F(ServerDialogsTest, GetNewsgroupsOverTlsAndStartTlsTrustsTheServersCertificateFile) {
-    const auto inn = innTestServerOrStop();
-    if (!inn)
-        return;
-    struct Case {
-        const char* what;
-        int security;
-        int port;
-        bool fetched;
-    };
-    const Case cases[] = {
-        {"STARTTLS", kSecurityStartTls, inn->port, true},
-        {"TLS", kSecurityTlsOnConnect, inn->tlsPort, true},
-        {"TLS, a certificate for another host", kSecurityTlsOnConnect, inn->wrongHostPort, false},
-    };
-    const std::string name = inn->host.toStdString();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::filesystem::remove(listFile(name));
-        prompts.clear();
-        TfrmServerProperties dialog(context, QString());
-        dialog.open();
-        control<QLineEdit>(&dialog, "edtNewsgroupServer")->setText(inn->host);
-        control<QComboBox>(&dialog, "cbxSecurity")->setCurrentIndex(c.security);
-        control<QSpinBox>(&dialog, "spnPortNumber")->setValue(c.port);
-        control<QLineEdit>(&dialog, "edtCaFile")->setText(inn->caFile);
-        prompts.answerNext(PromptAnswer::Yes);
-        click(&dialog, "btnOk");
-        if (c.fetched) {
-            ASSERT_TRUE(closes(&dialog));
-            const std::string list = readFile(listFile(name));
-            for (const QString& group : inn->groups)
-                EXPECT_NE(list.find(group.toStdString() + "\r\n"), std::string::npos) << list;
-            EXPECT_GT(stored(name).NumberOfNewsgroups, 0);
-        } else {
-            // The refusal names its reason, and the dialog stays for the user to mend it.
-            ASSERT_TRUE(waitFor([&] { return prompts.shown().size() >= 2; }, 30000));
-            EXPECT_TRUE(prompts.texts()[1].starts_with("Secure connection to " + name + " failed"))
-                << prompts.texts()[1];
-            EXPECT_TRUE(waitFor([&] { return enabled(&dialog, "btnOk"); }, 30000));
-            EXPECT_TRUE(dialog.isVisible());
-            EXPECT_FALSE(std::filesystem::exists(listFile(name)));
-            EXPECT_EQ(stored(name).NumberOfNewsgroups, 0);
-        }
-        EXPECT_EQ(stored(name).CaFile, inn->caFile.toStdString());
     }
 }
 
