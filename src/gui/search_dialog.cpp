@@ -5,7 +5,6 @@
 #include "gui/busy_cursor.h"
 #include "gui/form_helpers.h"
 #include "gui/newsgroups_dialog.h"
-#include "newsgroups/newsgroup_picks.h"
 #include "widgets/vlistbox.h"
 
 #include <QCoreApplication>
@@ -50,7 +49,8 @@ TfrmSearch::TfrmSearch(GuiContext& context, TfrmNewsgroups& owner)
     view->OnGetItem = [this](TVListBox*, int Index, int, QString& Strg, TOwnerDrawState, QFont&,
                              QColor&, QColor&) {
         if (Index >= 0 && static_cast<std::size_t>(Index) < m_matches.size())
-            Strg = m_matches.text(static_cast<std::size_t>(Index));
+            Strg =
+                m_owner.AvailableNewsgroups().text(m_matches.row(static_cast<std::size_t>(Index)));
     };
 
     pumAdd = new QMenu(this);
@@ -127,16 +127,19 @@ void TfrmSearch::btnAddSelectedClick() {
     const int current = view.ItemIndex();
     if (current >= 0 && !m_matches.empty()) {
         const BusyCursor busy;
-        std::vector<TRowSpan> rows;
+        std::vector<TRowSpan> picked;
         if (view.Selections().SelectedCount() <= 1) {
-            rows.push_back({static_cast<std::size_t>(current), 1});
+            picked.push_back({static_cast<std::size_t>(current), 1});
         } else {
             // Top to bottom, as a list box hands out its selected items.
-            rows = selectedRows(view);
-            std::sort(rows.begin(), rows.end(),
+            picked = selectedRows(view);
+            std::sort(picked.begin(), picked.end(),
                       [](const TRowSpan& a, const TRowSpan& b) { return a.First < b.First; });
         }
-        addUnlessSelected(m_owner.SelectedNewsgroups(), m_matches, rows);
+        std::vector<TRowSpan> rows;
+        for (const TRowSpan& p : picked)
+            m_matches.appendRows(p.First, p.Count, rows);
+        addUnlessSelected(m_owner.SelectedNewsgroups(), m_owner.AvailableNewsgroups(), rows);
     }
     SetLabels();
     m_owner.SelectedNewsgroupsChanged();
@@ -145,7 +148,7 @@ void TfrmSearch::btnAddSelectedClick() {
 void TfrmSearch::btnAddAllClick() {
     {
         const BusyCursor busy;
-        m_owner.SelectedNewsgroups() = m_matches;
+        m_owner.SelectedNewsgroups() = namesInRows(m_owner.AvailableNewsgroups(), m_matches.runs());
     }
     SetLabels();
     m_owner.SelectedNewsgroupsChanged();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gui/gui_context.h"
-#include "newsgroups/newsgroup_list.h"
+#include "newsgroups/newsgroup_picks.h"
 
 #include <QDialog>
 
@@ -39,7 +39,8 @@ private:
     std::unique_ptr<Ui::TfrmSearch> m_ui;
     THoverPictures* m_hover = nullptr;
     QMenu* pumAdd = nullptr;
-    TNewsgroupList m_matches;
+    // Rows of the selection dialog's available list.
+    TNewsgroupMatches m_matches;
     // Each search has its number: one started while another runs (the window stays live
     // during a search) takes over, and the older one stops.
     unsigned m_search = 0;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -123,25 +124,94 @@ bool TNewsgroupMatcher::matches(std::string_view name) const {
     const std::size_t m = m_text.size();
     if (m == 0 || name.size() < m)
         return false;
-    m_folded.resize(name.size());
-    char* out = m_folded.data();
-    for (std::size_t i = 0; i < name.size(); ++i)
-        out[i] = static_cast<char>(lowerAscii(static_cast<unsigned char>(name[i])));
-    return ::memmem(out, name.size(), m_text.data(), m) != nullptr;
+    // A plain scan with the folding done a byte at a time as it goes: most names are short,
+    // and a million of them are searched in the time grep takes over the list file.
+    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+    const auto* t = reinterpret_cast<const unsigned char*>(m_text.data());
+    const unsigned char first = t[0];
+    const std::size_t last = name.size() - m;
+    for (std::size_t i = 0; i <= last; ++i) {
+        if (lowerAscii(p[i]) != first)
+            continue;
+        std::size_t j = 1;
+        while (j < m && lowerAscii(p[i + j]) == t[j])
+            ++j;
+        if (j == m)
+            return true;
+    }
+    return false;
 }
 
-bool searchNewsgroups(const TNewsgroupList& list, std::string_view text, TNewsgroupList& matches,
+void TNewsgroupMatches::clear() {
+    m_runs.clear();
+    m_before.clear();
+    m_size = 0;
+}
+
+void TNewsgroupMatches::add(std::size_t row) {
+    if (!m_runs.empty() && m_runs.back().First + m_runs.back().Count == row) {
+        ++m_runs.back().Count;
+    } else {
+        m_runs.push_back({row, 1});
+        m_before.push_back(m_size);
+    }
+    ++m_size;
+}
+
+std::size_t TNewsgroupMatches::row(std::size_t i) const {
+    // The last run that starts at or before match i.
+    const auto after = std::upper_bound(m_before.begin(), m_before.end(), i);
+    const auto run = static_cast<std::size_t>(after - m_before.begin()) - 1;
+    return m_runs[run].First + (i - m_before[run]);
+}
+
+void TNewsgroupMatches::appendRows(std::size_t first, std::size_t count,
+                                   std::vector<TRowSpan>& out) const {
+    if (first >= m_size)
+        return;
+    count = std::min(count, m_size - first);
+    auto run = static_cast<std::size_t>(std::upper_bound(m_before.begin(), m_before.end(), first) -
+                                        m_before.begin()) -
+               1;
+    std::size_t at = first;
+    while (count > 0) {
+        const std::size_t offset = at - m_before[run];
+        const std::size_t take = std::min(count, m_runs[run].Count - offset);
+        out.push_back({m_runs[run].First + offset, take});
+        at += take;
+        count -= take;
+        ++run;
+    }
+}
+
+TNewsgroupList namesInRows(const TNewsgroupList& from, const std::vector<TRowSpan>& rows) {
+    TNewsgroupList names;
+    names.shareStorageOf(from);
+    std::size_t total = 0;
+    for (const TRowSpan& r : rows)
+        if (r.First < from.size())
+            total += std::min(r.Count, from.size() - r.First);
+    names.reserve(total);
+    for (const TRowSpan& r : rows) {
+        if (r.First >= from.size())
+            continue;
+        const std::size_t end = r.First + std::min(r.Count, from.size() - r.First);
+        for (std::size_t i = r.First; i < end; ++i)
+            names.appendView(from[i]);
+    }
+    return names;
+}
+
+bool searchNewsgroups(const TNewsgroupList& list, std::string_view text, TNewsgroupMatches& matches,
                       const std::function<bool(std::size_t i, std::size_t last)>& atStep) {
     if (list.empty())
         return true;
-    matches.shareStorageOf(list);
     const std::size_t last = list.size() - 1;
     const std::size_t step = last < 100 ? 1 : last / 100;
     const TNewsgroupMatcher matcher{std::string(text)};
     for (std::size_t i = 0; i <= last; ++i) {
-        const std::string_view name = list[i];
-        if (matcher.matches(name))
-            matches.appendView(name);
+        if (matcher.matches(list[i]))
+            matches.add(i);
         if (i % step == 0 && atStep && !atStep(i, last))
             return false;
     }

@@ -33,13 +33,36 @@ public:
 
 private:
     std::string m_text;
-    mutable std::string m_folded;  // the name being looked at, folded; kept between calls
 };
 
-// Searches the list from the first name to the last, appending each name that matches (as it
-// is written, repeats included) to `matches`, which shares its storage with `list`. The
-// progress step is 1 for a list of up to 100 names, else (length - 1) / 100; at every entry i
-// that is a multiple of it, atStep(i, length - 1) is called, and returning false from it stops
-// the search there. Returns false when stopped.
-bool searchNewsgroups(const TNewsgroupList& list, std::string_view text, TNewsgroupList& matches,
+// The rows of a list that a search found, kept as runs of consecutive rows: a search that
+// every name matches is one run however long the list, and one that matches a few names costs
+// a few runs.
+class TNewsgroupMatches {
+public:
+    void clear();
+    // Rows are added in ascending order.
+    void add(std::size_t row);
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    // The list row of match i.
+    std::size_t row(std::size_t i) const;
+    // The list rows of matches first .. first + count - 1, as runs.
+    void appendRows(std::size_t first, std::size_t count, std::vector<TRowSpan>& out) const;
+    const std::vector<TRowSpan>& runs() const { return m_runs; }
+
+private:
+    std::vector<TRowSpan> m_runs;
+    std::vector<std::size_t> m_before;  // matches in the runs before each run
+    std::size_t m_size = 0;
+};
+
+// The names of `from` in the rows given, in that order (repeats included), shared with it.
+TNewsgroupList namesInRows(const TNewsgroupList& from, const std::vector<TRowSpan>& rows);
+
+// Searches the list from the first name to the last, adding the row of each name that matches
+// to `matches`. The progress step is 1 for a list of up to 100 names, else (length - 1) / 100;
+// at every entry i that is a multiple of it, atStep(i, length - 1) is called, and returning
+// false from it stops the search there. Returns false when stopped.
+bool searchNewsgroups(const TNewsgroupList& list, std::string_view text, TNewsgroupMatches& matches,
                       const std::function<bool(std::size_t i, std::size_t last)>& atStep);

@@ -97,7 +97,7 @@ TEST(NewsgroupPicks, SearchKeepsTheListsOrderAndStepsAboutAHundredTimes) {
         TNewsgroupList list;
         for (std::size_t i = 0; i < c.length; ++i)
             list.append((i % 2 ? "Alt.x" : "comp.y") + std::to_string(i));
-        TNewsgroupList matches;
+        TNewsgroupMatches matches;
         std::vector<std::size_t> at;
         std::size_t lastSeen = 0;
         ASSERT_TRUE(searchNewsgroups(list, "alt", matches, [&](std::size_t i, std::size_t last) {
@@ -108,17 +108,49 @@ TEST(NewsgroupPicks, SearchKeepsTheListsOrderAndStepsAboutAHundredTimes) {
         EXPECT_EQ(at.size(), c.steps) << c.length;
         EXPECT_EQ(at.front(), 0u);
         EXPECT_EQ(lastSeen, c.length - 1);
-        EXPECT_EQ(matches.size(), c.length / 2) << c.length;
+        ASSERT_EQ(matches.size(), c.length / 2) << c.length;
         for (std::size_t k = 0; k < matches.size(); ++k)
-            EXPECT_EQ(matches[k], "Alt.x" + std::to_string(2 * k + 1));
+            EXPECT_EQ(matches.row(k), 2 * k + 1);
     }
 
     // A search stopped at a step goes no further.
     TNewsgroupList list = listOf({"a1", "a2", "a3"});
-    TNewsgroupList matches;
+    TNewsgroupMatches matches;
     EXPECT_FALSE(
         searchNewsgroups(list, "a", matches, [](std::size_t i, std::size_t) { return i < 1; }));
-    EXPECT_EQ(namesOf(matches), (Names{"a1", "a2"}));
+    EXPECT_EQ(matches.size(), 2u);
+}
+
+TEST(NewsgroupPicks, MatchesAreRunsOfRowsThatMapBackToTheList) {
+    // Rows 2-4, 7 and 9-10 of the list matched.
+    TNewsgroupMatches matches;
+    for (std::size_t row : {2, 3, 4, 7, 9, 10})
+        matches.add(row);
+    EXPECT_EQ(matches.runs().size(), 3u);
+    EXPECT_EQ(matches.size(), 6u);
+    const std::size_t rows[] = {2, 3, 4, 7, 9, 10};
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(matches.row(i), rows[i]) << i;
+    struct Case {
+        std::size_t first, count;
+        std::vector<std::pair<std::size_t, std::size_t>> spans;
+    };
+    const Case cases[] = {
+        {0, 6, {{2, 3}, {7, 1}, {9, 2}}},
+        {1, 3, {{3, 2}, {7, 1}}},
+        {5, 9, {{10, 1}}},  // past the end: cut short
+        {6, 1, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<TRowSpan> out;
+        matches.appendRows(c.first, c.count, out);
+        std::vector<std::pair<std::size_t, std::size_t>> got;
+        for (const TRowSpan& s : out)
+            got.emplace_back(s.First, s.Count);
+        EXPECT_EQ(got, c.spans) << c.first << "+" << c.count;
+    }
+    const TNewsgroupList list = listOf({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
+    EXPECT_EQ(namesOf(namesInRows(list, matches.runs())), (Names{"c", "d", "e", "h", "j", "k"}));
 }
 
 }  // namespace
