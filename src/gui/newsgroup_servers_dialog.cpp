@@ -3,6 +3,7 @@
 #include "ui_newsgroup_servers_dialog.h"
 
 #include "gui/form_helpers.h"
+#include "gui/help_window.h"
 #include "gui/server_properties_dialog.h"
 #include "model/server_storage.h"
 
@@ -17,6 +18,7 @@ TfrmNewsgroupServers::TfrmNewsgroupServers(GuiContext& context, ServerBoxHost& m
       m_preferences(preferences),
       m_ui(std::make_unique<Ui::TfrmNewsgroupServers>()) {
     m_ui->setupUi(this);
+    installHelpKey(this, HelpPage::ServerList);
 
     m_hover = attachHoverPictures(
         this,

@@ -4,6 +4,7 @@
 
 #include "gui/busy_cursor.h"
 #include "gui/form_helpers.h"
+#include "gui/help_window.h"
 #include "gui/search_dialog.h"
 #include "model/server_storage.h"
 #include "newsgroups/newsgroup_picks.h"
@@ -53,6 +54,7 @@ TfrmNewsgroups::TfrmNewsgroups(GuiContext& context, const QString& hostName,
       m_target(target),
       m_ui(std::make_unique<Ui::TfrmNewsgroups>()) {
     m_ui->setupUi(this);
+    installHelpKey(this, HelpPage::Newsgroups);
     m_ui->barStatus->SetPanelWidths(300, 50);
     m_ui->lblAvailableNewsgroups->setBuddy(m_ui->lstAvailableNewsgroups);
     m_ui->lblSelectedNewsgroups->setBuddy(m_ui->lstSelectedNewsgroups);

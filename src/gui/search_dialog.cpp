@@ -4,6 +4,7 @@
 
 #include "gui/busy_cursor.h"
 #include "gui/form_helpers.h"
+#include "gui/help_window.h"
 #include "gui/newsgroups_dialog.h"
 #include "widgets/vlistbox.h"
 
@@ -33,6 +34,7 @@ TfrmSearch::TfrmSearch(GuiContext& context, TfrmNewsgroups& owner)
       m_owner(owner),
       m_ui(std::make_unique<Ui::TfrmSearch>()) {
     m_ui->setupUi(this);
+    installHelpKey(this, HelpPage::Search);
     m_ui->edtSearchText->setValidator(new LowerCase(m_ui->edtSearchText));
 
     m_hover = attachHoverPictures(

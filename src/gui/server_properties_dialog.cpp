@@ -3,6 +3,7 @@
 #include "ui_server_properties_dialog.h"
 
 #include "gui/form_helpers.h"
+#include "gui/help_window.h"
 #include "model/server_storage.h"
 #include "posting/progress_log.h"
 
@@ -43,6 +44,7 @@ TfrmServerProperties::TfrmServerProperties(GuiContext& context, const QString& h
                                            QWidget* parent)
     : QDialog(parent), m_context(context), m_ui(std::make_unique<Ui::TfrmServerProperties>()) {
     m_ui->setupUi(this);
+    installHelpKey(this, HelpPage::ServerProperties);
     m_ui->spnPortNumber->findChild<QLineEdit*>()->setObjectName(QStringLiteral("edtPortNumber"));
     m_ui->barStatus->SetPanelWidths(275, 50);
 
