@@ -13,6 +13,10 @@
 #include "gui/gui_context.h"
 #include "gui/help_window.h"
 #include "gui/main_window.h"
+#include "gui/newsgroup_servers_dialog.h"
+#include "gui/newsgroups_dialog.h"
+#include "gui/search_dialog.h"
+#include "gui/server_properties_dialog.h"
 #include "gui/preferences_dialog.h"
 #include "gui/splash.h"
 #include "model/advanced_storage.h"
@@ -23,7 +27,9 @@
 #include "model/server_storage.h"
 #include "platform/file_settings_store.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLineEdit>
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
@@ -130,7 +136,7 @@ struct Demo {
         server.Port = 563;
         server.Security = kSecurityTlsOnConnect;
         server.NumberOfNewsgroups = static_cast<std::int32_t>(groups.size());
-        server.LastUpdated = 46000.5;  // a spring day in 2025
+        server.LastUpdated = 46000.5;  // 9 December 2025, noon
         server.UserName = "ada";
         server.Password = "demo";
         SaveServer(server, *store, prompts);
@@ -158,8 +164,7 @@ struct Demo {
         defaults.SignatureFile = (files + QStringLiteral("/signature.txt")).toStdString();
         defaults.FromName = "Ada Example";
         defaults.FromEmailAddress = "ada@example.org";
-        defaults.Server.HostName = "news.example.net";
-        defaults.Server.Port = 563;
+        defaults.Server = server;  // saving a project saves its server record too
         defaults.XNoArchive = "No";
         defaults.PostSeparateMessageForEachAttachedFile = true;
         defaults.Crosspost = true;
@@ -245,6 +250,25 @@ int main(int argc, char** argv) {
         window.resize(1024, 700);
         saveEveryPage(&window, QStringLiteral("pgeKavrin"), QStringLiteral("main-window"),
                       {QStringLiteral("tabProgress")});
+
+        TfrmNewsgroupServers servers(*demo.context, window, nullptr, &window);
+        save(&servers, QStringLiteral("server-list"));
+        servers.close();
+        TfrmServerProperties properties(*demo.context, QStringLiteral("news.example.net"), &window);
+        save(&properties, QStringLiteral("server-properties"));
+        properties.close();
+        TfrmNewsgroups selection(*demo.context, QStringLiteral("news.example.net"), window,
+                                 &window);
+        save(&selection, QStringLiteral("newsgroups"));
+        TfrmSearch search(*demo.context, selection);
+        search.show();
+        if (auto* text = search.findChild<QLineEdit*>(QStringLiteral("edtSearchText")))
+            text->setText(QStringLiteral("photo"));
+        if (auto* start = search.findChild<QAbstractButton*>(QStringLiteral("btnSearch")))
+            start->click();
+        save(&search, QStringLiteral("search"));
+        search.close();
+        selection.close();
 
         TfrmPreferences preferences(*demo.context, window, &window);
         saveEveryPage(&preferences, QStringLiteral("pgePreferences"),
