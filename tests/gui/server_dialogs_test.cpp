@@ -74,6 +74,7 @@ TEST_F(ServerDialogsTest, ANewServerIsSavedAndItsListFetchedWhenTheUserSaysYes) 
             // Never fetched: there is nothing to update.
             TfrmServerProperties again(context, QString::fromStdString(local));
             EXPECT_FALSE(enabled(&again, "btnNewNewsgroups"));
+            EXPECT_EQ(text(&again, "edtLastUpdated"), "");
             EXPECT_TRUE(control<QLineEdit>(&again, "edtNewsgroupServer")->isReadOnly());
         }
         EXPECT_EQ(prompts.shown().size(), 1u);
