@@ -17,10 +17,8 @@ std::vector<std::string> splitSettingsPath(std::string_view path) {
 }
 
 MemorySettingsStore::Key* MemorySettingsStore::Key::findSubkey(std::string_view n) const {
-    for (const auto& k : subkeys)
-        if (namesEqual(k->name, n))
-            return k.get();
-    return nullptr;
+    auto it = m_subkeyIndex.find(n);
+    return it == m_subkeyIndex.end() ? nullptr : it->second->get();
 }
 
 MemorySettingsStore::Key& MemorySettingsStore::Key::subkey(std::string_view n) {
@@ -28,51 +26,42 @@ MemorySettingsStore::Key& MemorySettingsStore::Key::subkey(std::string_view n) {
         return *k;
     auto k = std::make_unique<Key>();
     k->name = std::string(n);
-    subkeys.push_back(std::move(k));
-    return *subkeys.back();
+    m_subkeys.push_back(std::move(k));
+    m_subkeyIndex.emplace(std::string(n), std::prev(m_subkeys.end()));
+    return *m_subkeys.back();
 }
 
 const RegValue* MemorySettingsStore::Key::findValue(std::string_view n) const {
-    for (const auto& [name, v] : values)
-        if (namesEqual(name, n))
-            return &v;
-    return nullptr;
+    auto it = m_valueIndex.find(n);
+    return it == m_valueIndex.end() ? nullptr : &it->second->second;
 }
 
 void MemorySettingsStore::Key::setValue(std::string_view n, RegValue v) {
-    for (auto& [name, old] : values)
-        if (namesEqual(name, n)) {
-            old = std::move(v);
-            return;
-        }
-    values.emplace_back(std::string(n), std::move(v));
+    auto it = m_valueIndex.find(n);
+    if (it != m_valueIndex.end()) {
+        it->second->second = std::move(v);
+        return;
+    }
+    m_values.emplace_back(std::string(n), std::move(v));
+    m_valueIndex.emplace(std::string(n), std::prev(m_values.end()));
 }
 
 bool MemorySettingsStore::Key::eraseValue(std::string_view n) {
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const auto& p) { return namesEqual(p.first, n); });
-    if (it == values.end())
+    auto it = m_valueIndex.find(n);
+    if (it == m_valueIndex.end())
         return false;
-    values.erase(it);
+    m_values.erase(it->second);
+    m_valueIndex.erase(it);
     return true;
 }
 
 bool MemorySettingsStore::Key::eraseSubkey(std::string_view n) {
-    auto it = std::find_if(subkeys.begin(), subkeys.end(),
-                           [&](const auto& k) { return namesEqual(k->name, n); });
-    if (it == subkeys.end())
+    auto it = m_subkeyIndex.find(n);
+    if (it == m_subkeyIndex.end())
         return false;
-    subkeys.erase(it);
+    m_subkeys.erase(it->second);
+    m_subkeyIndex.erase(it);
     return true;
-}
-
-std::unique_ptr<MemorySettingsStore::Key> MemorySettingsStore::Key::clone() const {
-    auto k = std::make_unique<Key>();
-    k->name = name;
-    k->values = values;
-    for (const auto& s : subkeys)
-        k->subkeys.push_back(s->clone());
-    return k;
 }
 
 MemorySettingsStore::MemorySettingsStore() : m_root(std::make_unique<Key>()) {}
@@ -101,7 +90,7 @@ void MemorySettingsStore::createKey(std::string_view path) {
 std::vector<std::string> MemorySettingsStore::subkeyNames(std::string_view path) {
     std::vector<std::string> names;
     if (Key* k = find(path))
-        for (const auto& s : k->subkeys)
+        for (const auto& s : k->subkeys())
             names.push_back(s->name);
     return names;
 }
@@ -109,7 +98,7 @@ std::vector<std::string> MemorySettingsStore::subkeyNames(std::string_view path)
 std::vector<std::string> MemorySettingsStore::valueNames(std::string_view path) {
     std::vector<std::string> names;
     if (Key* k = find(path))
-        for (const auto& v : k->values)
+        for (const auto& v : k->values())
             names.push_back(v.first);
     return names;
 }

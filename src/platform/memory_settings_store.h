@@ -2,17 +2,31 @@
 
 #include "platform/settings_store.h"
 
+#include <list>
 #include <map>
 #include <memory>
+#include <utility>
 
 // A settings tree kept in memory only. Serves tests, and is the tree the file backend parses
 // into and writes out from.
 class MemorySettingsStore : public SettingsStore {
 public:
-    struct Key {
+    // Key and value names are found through an index without regard to letter case, so a key
+    // of many thousands of subkeys or values (an import, a hostile file) costs logarithmic
+    // time per name, and removing one costs no more.
+    class Key {
+    public:
+        using Value = std::pair<std::string, RegValue>;
+
+        Key() = default;
+        Key(const Key&) = delete;
+        Key& operator=(const Key&) = delete;
+
         std::string name;  // as first written
-        std::vector<std::pair<std::string, RegValue>> values;
-        std::vector<std::unique_ptr<Key>> subkeys;
+
+        // In the order first written.
+        const std::list<Value>& values() const { return m_values; }
+        const std::list<std::unique_ptr<Key>>& subkeys() const { return m_subkeys; }
 
         Key* findSubkey(std::string_view n) const;
         Key& subkey(std::string_view n);  // finds or creates
@@ -20,7 +34,12 @@ public:
         void setValue(std::string_view n, RegValue v);
         bool eraseValue(std::string_view n);
         bool eraseSubkey(std::string_view n);
-        std::unique_ptr<Key> clone() const;
+
+    private:
+        std::list<Value> m_values;
+        std::list<std::unique_ptr<Key>> m_subkeys;
+        std::map<std::string, std::list<Value>::iterator, NamesLess> m_valueIndex;
+        std::map<std::string, std::list<std::unique_ptr<Key>>::iterator, NamesLess> m_subkeyIndex;
     };
 
     MemorySettingsStore();

@@ -5,20 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <unordered_map>
+#include <set>
 
 namespace {
 
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
-
-std::string lowerAscii(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return r;
-}
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && namesEqual(s.substr(0, prefix.size()), prefix);
@@ -435,9 +427,9 @@ void appendKey(std::string& out, const MemorySettingsStore::Key& key, const std:
     out += "\n[";
     out += path;
     out += "]\n";
-    for (const auto& [name, v] : key.values)
+    for (const auto& [name, v] : key.values())
         appendValue(out, name, v);
-    for (const auto& sub : key.subkeys) {
+    for (const auto& sub : key.subkeys()) {
         std::string name = toUtf8Text(sub->name);
         // A line break cannot stand in a key header; the store refuses such names, this only
         // keeps the file readable should one slip through.
@@ -447,81 +439,6 @@ void appendKey(std::string& out, const MemorySettingsStore::Key& key, const std:
         appendKey(out, *sub, path + "\\" + name);
     }
 }
-
-// Finds keys by their lower-case path and values by their lower-case name while a tree is
-// built, so a file of thousands of values loads in linear time.
-class TreeBuilder {
-public:
-    TreeBuilder() : m_root(std::make_unique<MemorySettingsStore::Key>()) {
-        m_keys[""] = m_root.get();
-    }
-
-    MemorySettingsStore::Key* key(const std::vector<std::string>& parts) {
-        std::string path;
-        MemorySettingsStore::Key* k = m_root.get();
-        for (const auto& part : parts) {
-            path += '\\';
-            path += lowerAscii(part);
-            auto it = m_keys.find(path);
-            if (it != m_keys.end()) {
-                k = it->second;
-                continue;
-            }
-            auto child = std::make_unique<MemorySettingsStore::Key>();
-            child->name = part;
-            k->subkeys.push_back(std::move(child));
-            k = k->subkeys.back().get();
-            m_keys.emplace(path, k);
-        }
-        return k;
-    }
-
-    void deleteKey(const std::vector<std::string>& parts) {
-        if (parts.empty()) {
-            m_root = std::make_unique<MemorySettingsStore::Key>();
-        } else {
-            MemorySettingsStore::Key* k = m_root.get();
-            for (std::size_t i = 0; k && i + 1 < parts.size(); ++i)
-                k = k->findSubkey(parts[i]);
-            if (k)
-                k->eraseSubkey(parts.back());
-        }
-        m_keys.clear();
-        m_values.clear();
-        index(*m_root, "");
-    }
-
-    void setValue(MemorySettingsStore::Key* k, const std::string& name, RegValue v) {
-        auto& idx = m_values[k];
-        if (idx.empty())
-            for (std::size_t i = 0; i < k->values.size(); ++i)
-                idx.emplace(lowerAscii(k->values[i].first), i);
-        auto [it, fresh] = idx.emplace(lowerAscii(name), k->values.size());
-        if (fresh)
-            k->values.emplace_back(name, std::move(v));
-        else
-            k->values[it->second].second = std::move(v);
-    }
-
-    void deleteValue(MemorySettingsStore::Key* k, const std::string& name) {
-        k->eraseValue(name);
-        m_values.erase(k);
-    }
-
-    std::unique_ptr<MemorySettingsStore::Key> take() { return std::move(m_root); }
-
-private:
-    void index(MemorySettingsStore::Key& k, const std::string& path) {
-        m_keys[path] = &k;
-        for (auto& s : k.subkeys)
-            index(*s, path + "\\" + lowerAscii(s->name));
-    }
-
-    std::unique_ptr<MemorySettingsStore::Key> m_root;
-    std::unordered_map<std::string, MemorySettingsStore::Key*> m_keys;
-    std::unordered_map<MemorySettingsStore::Key*, std::unordered_map<std::string, std::size_t>>
-        m_values;
-};
 
 std::vector<std::string> keyParts(const RegEntry& e) {
     auto rel = relativeToRoot(e.key);
@@ -567,28 +484,41 @@ std::optional<std::string> relativeToRoot(std::string_view fullKey) {
 }
 
 std::unique_ptr<MemorySettingsStore::Key> buildTree(const RegDocument& doc) {
-    TreeBuilder b;
-    MemorySettingsStore::Key* current = nullptr;
+    using Key = MemorySettingsStore::Key;
+    auto root = std::make_unique<Key>();
+    Key* current = nullptr;
     for (const RegEntry& e : doc.entries) {
         switch (e.kind) {
             case RegEntry::Kind::Key:
-                current = b.key(keyParts(e));
+                current = root.get();
+                for (const auto& part : keyParts(e))
+                    current = &current->subkey(part);
                 break;
-            case RegEntry::Kind::DeleteKey:
-                b.deleteKey(keyParts(e));
+            case RegEntry::Kind::DeleteKey: {
+                const auto parts = keyParts(e);
+                if (parts.empty()) {
+                    root = std::make_unique<Key>();
+                } else {
+                    Key* k = root.get();
+                    for (std::size_t i = 0; k && i + 1 < parts.size(); ++i)
+                        k = k->findSubkey(parts[i]);
+                    if (k)
+                        k->eraseSubkey(parts.back());
+                }
                 current = nullptr;
                 break;
+            }
             case RegEntry::Kind::SetValue:
                 if (current)
-                    b.setValue(current, e.name, e.value);
+                    current->setValue(e.name, e.value);
                 break;
             case RegEntry::Kind::DeleteValue:
                 if (current)
-                    b.deleteValue(current, e.name);
+                    current->eraseValue(e.name);
                 break;
         }
     }
-    return b.take();
+    return root;
 }
 
 std::string writeRegFile(const MemorySettingsStore::Key& root) {
@@ -602,18 +532,14 @@ std::string writeRegFile(const MemorySettingsStore::Key& root) {
 
 RegImportResult importRegDocument(const RegDocument& doc, SettingsStore& store) {
     RegImportResult r;
+    std::set<std::string_view, NamesLess> refused;
     for (const RegEntry& e : doc.entries) {
         if (e.kind != RegEntry::Kind::Key && e.kind != RegEntry::Kind::DeleteKey)
             continue;
-        if (relativeToRoot(e.key)) {
+        if (relativeToRoot(e.key))
             keyParts(e);  // refuses what the store could not hold before anything changes
-        } else {
-            bool known = false;
-            for (const auto& k : r.refusedKeys)
-                known = known || namesEqual(k, e.key);
-            if (!known)
-                r.refusedKeys.push_back(e.key);
-        }
+        else if (refused.insert(e.key).second)
+            r.refusedKeys.push_back(e.key);
     }
     if (!r.refusedKeys.empty())
         return r;

@@ -1,5 +1,6 @@
 #include "platform/settings_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 RegValue RegValue::dword(std::uint32_t v) {
@@ -88,18 +89,28 @@ std::string settingsPath(std::string_view a, std::string_view b) {
     return r;
 }
 
+namespace {
+unsigned char foldName(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
+}
+}  // namespace
+
 bool namesEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y + 32);
-        if (x != y)
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (foldName(a[i]) != foldName(b[i]))
             return false;
-    }
     return true;
+}
+
+bool NamesLess::operator()(std::string_view a, std::string_view b) const {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = foldName(a[i]), y = foldName(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
 }

@@ -100,3 +100,9 @@ std::string settingsPath(std::string_view a, std::string_view b);
 
 // Case-insensitive (ASCII) comparison used for key and value names.
 bool namesEqual(std::string_view a, std::string_view b);
+
+// The order of names in which namesEqual names are equivalent, for ordered containers.
+struct NamesLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};

@@ -13,14 +13,14 @@ using Key = MemorySettingsStore::Key;
 // Whole-tree equality, names compared exactly so a lost letter case shows.
 void expectSameTree(const Key& a, const Key& b, const std::string& path = "") {
     EXPECT_EQ(a.name, b.name) << path;
-    ASSERT_EQ(a.values.size(), b.values.size()) << path;
-    for (std::size_t i = 0; i < a.values.size(); ++i) {
-        EXPECT_EQ(a.values[i].first, b.values[i].first) << path;
-        EXPECT_EQ(a.values[i].second, b.values[i].second) << path << " " << a.values[i].first;
+    ASSERT_EQ(a.values().size(), b.values().size()) << path;
+    for (auto x = a.values().begin(), y = b.values().begin(); x != a.values().end(); ++x, ++y) {
+        EXPECT_EQ(x->first, y->first) << path;
+        EXPECT_EQ(x->second, y->second) << path << " " << x->first;
     }
-    ASSERT_EQ(a.subkeys.size(), b.subkeys.size()) << path;
-    for (std::size_t i = 0; i < a.subkeys.size(); ++i)
-        expectSameTree(*a.subkeys[i], *b.subkeys[i], path + "\\" + a.subkeys[i]->name);
+    ASSERT_EQ(a.subkeys().size(), b.subkeys().size()) << path;
+    for (auto x = a.subkeys().begin(), y = b.subkeys().begin(); x != a.subkeys().end(); ++x, ++y)
+        expectSameTree(**x, **y, path + "\\" + (*x)->name);
 }
 
 std::unique_ptr<Key> parseTree(std::string_view bytes) {
@@ -205,8 +205,8 @@ TEST(RegFormat, CopesWithHugeAndHostileInput) {
     // A text of megabytes on one line is just a long value.
     std::string big(4 << 20, 'x');
     auto root = parseTree(h + "\"Big\"=\"" + big + "\"\n");
-    ASSERT_EQ(root->values.size(), 1u);
-    EXPECT_EQ(root->values[0].second.data.size(), big.size());
+    ASSERT_EQ(root->values().size(), 1u);
+    EXPECT_EQ(root->findValue("Big")->data.size(), big.size());
 
     // Keys nested past the registry's limit would exhaust the stack of the tree code.
     std::string deep = h + "[" + kRoot;
@@ -226,8 +226,8 @@ TEST(RegFormat, CopesWithHugeAndHostileInput) {
     // Texts that are not UTF-8 are read as Windows-1252, and unpaired UTF-16 surrogates do
     // not stop the file from loading.
     auto latin = parseTree(h + "\"A\"=\"\xE9\"\n\"B\"=hex(1):00,d8,41,00,00,00\n");
-    EXPECT_EQ(latin->values[0].second.data, "\xC3\xA9");
-    EXPECT_EQ(latin->values[1].second.data,
+    EXPECT_EQ(latin->findValue("A")->data, "\xC3\xA9");
+    EXPECT_EQ(latin->findValue("B")->data,
               "\xEF\xBF\xBD"
               "A");
 }
