@@ -3,13 +3,9 @@
 #include "app/console_prompts.h"
 #include "platform/file_settings_store.h"
 #include "platform/reg_format.h"
+#include "platform/regular_file.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace {
@@ -26,22 +22,16 @@ int runImportSettings(const std::vector<std::string>& args) {
     const std::string& path = args[0];
     ConsolePrompts prompts;
 
-    std::error_code ec;
-    if (auto size = std::filesystem::file_size(path, ec); !ec && size > kMaxRegFileBytes) {
-        prompts.error("\"" + path +
-                      "\" is too large to be a registry export. Nothing was imported.");
+    // Only a regular file is read: a folder, a FIFO or a device (or a link to one) is refused
+    // before anything is read from it, and no more than a settings file can hold.
+    const WholeFile file = readRegularFile(path, kMaxRegFileBytes);
+    if (file.problem != FileProblem::None) {
+        prompts.error("\"" + path + "\" " +
+                      describeFileProblem(file.problem, file.error, kMaxRegFileBytes) +
+                      ". Nothing was imported.");
         return 1;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        prompts.error("Cannot open \"" + path + "\": " + std::strerror(errno));
-        return 1;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        prompts.error("Cannot read \"" + path + "\"");
-        return 1;
-    }
+    const std::string& bytes = file.bytes;
 
     RegDocument doc;
     try {

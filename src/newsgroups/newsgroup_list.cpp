@@ -1,10 +1,13 @@
 #include "newsgroups/newsgroup_list.h"
 
 #include "model/server_storage.h"
+#include "platform/regular_file.h"
 
 #include <QCollator>
 #include <QFile>
 #include <QSaveFile>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -397,9 +400,15 @@ std::filesystem::path newsgroupListPath(const std::filesystem::path& dataDir,
 
 bool loadNewsgroupList(const std::filesystem::path& file, TNewsgroupList& list) {
     list.clear();
-    QFile in(QString::fromStdString(file.string()));
-    if (!in.open(QIODevice::ReadOnly))
+    // A FIFO or a device standing where a list file belongs would hang or flood the program.
+    const RegularFile regular = openRegularFile(file);
+    if (regular.problem != FileProblem::None)
         return false;
+    QFile in;
+    if (!in.open(regular.fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(regular.fd);
+        return false;
+    }
     QByteArray content = in.readAll();
     if (in.error() != QFileDevice::NoError)
         return false;

@@ -79,7 +79,8 @@ std::filesystem::path newsgroupListPath(const std::filesystem::path& dataDir,
                                         std::string_view host);
 
 // Reads a list file: one name per line, lines ending in CR LF, LF or CR; empty lines are
-// skipped. Returns false (and leaves the list empty) when the file cannot be read.
+// skipped. Returns false (and leaves the list empty) when the file cannot be read or is not a
+// regular file.
 bool loadNewsgroupList(const std::filesystem::path& file, TNewsgroupList& list);
 
 // Replaces the file with the list, one name per line ended by CR LF. The new content is

@@ -1,6 +1,7 @@
 #include "platform/file_settings_store.h"
 
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -53,20 +54,6 @@ FileId statFile(const std::filesystem::path& file) {
     if (::stat(file.c_str(), &st) != 0)
         return {};
     return FileId::of(st);
-}
-
-bool readAll(int fd, std::string& out) {
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
 }
 
 bool writeAll(int fd, std::string_view data) {
@@ -232,35 +219,43 @@ struct FileSettingsStore::Impl {
         unreadable = false;
         for (int attempt = 0;; ++attempt) {
             tree.replaceRoot(std::make_unique<MemorySettingsStore::Key>());
-            int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) {
-                int err = errno;
+            const RegularFile f = openRegularFile(file);
+            if (f.problem == FileProblem::Missing) {
                 hold(-1, {});
-                if (err != ENOENT)
-                    reportUnreadable("cannot be opened: " + errnoText(err), statFile(file));
                 return;
             }
-            struct stat st {};
-            if (::fstat(fd, &st) == 0 && st.st_size > off_t(kMaxRegFileBytes)) {
-                // Not even read: junk of that size would only fill the memory.
-                FileId id = FileId::of(st);
-                hold(fd, id);
+            if (f.problem != FileProblem::None) {
+                // A folder, a FIFO or a link to a device would hang or flood every command;
+                // it is left as it stands, like any file that cannot be read.
+                const FileId id = statFile(file);
+                hold(-1, id);
+                reportUnreadable(f.problem == FileProblem::NotRegular
+                                     ? "is not a regular file"
+                                     : "cannot be opened: " + errnoText(f.error),
+                                 id);
+                return;
+            }
+            std::string bytes;
+            int err = 0;
+            // A file over the limit is not even read: junk of that size would only fill the
+            // memory. One that grows past it while read (or claims a size it does not have)
+            // is stopped there.
+            const FileProblem read = f.info.st_size > off_t(kMaxRegFileBytes)
+                                         ? FileProblem::TooLarge
+                                         : readToEnd(f.fd, kMaxRegFileBytes, bytes, err);
+            const FileId id = FileId::of(f.info);
+            hold(f.fd, id);
+            if (read == FileProblem::Failed) {
+                reportUnreadable("cannot be read: " + errnoText(err), id);
+                return;
+            }
+            if (read == FileProblem::TooLarge) {
                 if (moveAside(RegParseError(1, "the file is too large to be a registry file"), id,
                               locked) ||
                     attempt >= 2)
                     return;
                 continue;
             }
-            std::string bytes;
-            if (!readAll(fd, bytes)) {
-                int err = errno;
-                FileId id = FileId::of(st);
-                hold(fd, id);
-                reportUnreadable("cannot be read: " + errnoText(err), id);
-                return;
-            }
-            FileId id = FileId::of(st);
-            hold(fd, id);
             if (bytes.empty())
                 return;
             try {

@@ -1,5 +1,6 @@
 #include "platform/profile_file.h"
 
+#include "platform/regular_file.h"
 #include "platform/settings_store.h"
 #include "platform/text.h"
 
@@ -72,53 +73,15 @@ bool hasLineBreak(std::string_view s) {
     throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(err));
 }
 
-std::string readWholeFile(const std::filesystem::path& path, bool& missing) {
-    missing = false;
-    // Non-blocking, so a path naming a pipe cannot hang the program; such a path is refused
-    // below like every other thing that is not a regular file.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            missing = true;
-            return {};
-        }
-        fail("cannot open", path, errno);
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : (errno ? errno : EINVAL);
-        ::close(fd);
-        fail("cannot read", path, err);
-    }
-    std::string bytes;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int err = errno;
-            ::close(fd);
-            fail("cannot read", path, err);
-        }
-        if (n == 0)
-            break;
-        if (bytes.size() + static_cast<std::size_t>(n) > ProfileFile::kMaxBytes) {
-            ::close(fd);
-            throw std::runtime_error("profile file too large: " + path.string());
-        }
-        bytes.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
-}
-
 }  // namespace
 
 ProfileFile::ProfileFile(std::filesystem::path path) : m_path(std::move(path)) {
     m_sections.emplace_back();  // lines before the first header
-    bool missing = false;
-    std::string bytes = readWholeFile(m_path, missing);
+    WholeFile file = readRegularFile(m_path, kMaxBytes);
+    if (file.problem != FileProblem::None && file.problem != FileProblem::Missing)
+        throw std::runtime_error("the profile file " + m_path.string() + " " +
+                                 describeFileProblem(file.problem, file.error, kMaxBytes));
+    const std::string& bytes = file.bytes;
     // Windows reads profile files saved as "Unicode" (UTF-16LE with its byte order mark) too.
     std::string text = bytes.starts_with("\xFF\xFE")
                            ? utf16leToUtf8(std::string_view(bytes).substr(2))

@@ -10,7 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -152,6 +156,21 @@ TEST(NewsgroupListTest, FilesReadAnyLineEndAndAreWrittenWithCrLf) {
 
     EXPECT_FALSE(loadNewsgroupList(dir / "missing.txt", list));
     EXPECT_TRUE(list.empty());
+}
+
+// A FIFO where a list file belongs is refused at once, never waited on (the child that tries it
+// is ended by an alarm should it wait).
+TEST(NewsgroupListTest, OnlyRegularFilesAreRead) {
+    TempDir dir;
+    const auto fifo = dir / "fifo.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EXIT(
+        {
+            ::alarm(10);
+            TNewsgroupList list;
+            std::_Exit(loadNewsgroupList(fifo, list) ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(NewsgroupListTest, AFailedWriteLeavesWhatWasThere) {
