@@ -91,7 +91,7 @@ int runExport(const std::vector<std::string>& args) {
     }
     ConsolePrompts prompts;
     CommandLineProject loaded;
-    if (!loadCommandLineProject(args[1], prompts, loaded))
+    if (!loadCommandLineProject(args[1], prompts, loaded, ServerRecord::Skip))
         return 1;
     std::error_code ec;
     const std::filesystem::path dir = args[0];

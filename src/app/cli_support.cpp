@@ -29,8 +29,8 @@ CommandLineApplication::CommandLineApplication() {
         m_own.emplace(argc, argv);
 }
 
-bool loadCommandLineProject(const std::string& file, UserPrompts& prompts,
-                            CommandLineProject& out) {
+bool loadCommandLineProject(const std::string& file, UserPrompts& prompts, CommandLineProject& out,
+                            ServerRecord server) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::absolute(file, ec), ec) || ec) {
         prompts.error("Cannot open \"" + file + "\": no such project file");
@@ -41,7 +41,7 @@ bool loadCommandLineProject(const std::string& file, UserPrompts& prompts,
     LoadProgramSettings(settings, *out.store, prompts);
     out.advanced = std::move(settings.Advanced);
     out.lists = std::move(settings.Lists);
-    return LoadNamedProjectFile(out.project, file, *out.store, prompts);
+    return LoadNamedProjectFile(out.project, file, *out.store, prompts, server);
 }
 
 void setPostingAllocatorThresholds() {

@@ -3,6 +3,7 @@
 #include "model/advanced.h"
 #include "model/advanced_storage.h"
 #include "model/project.h"
+#include "model/project_storage.h"
 #include "platform/settings_store.h"
 #include "platform/user_prompts.h"
 
@@ -39,9 +40,11 @@ struct CommandLineProject {
     TProject project;
 };
 
-// Loads it all, as the desktop program loads its start (model/program_start.h). Returns false,
-// after a message through the prompts, when the project file is missing or cannot be loaded.
-bool loadCommandLineProject(const std::string& file, UserPrompts& prompts, CommandLineProject& out);
+// Loads it all, as the desktop program loads its start (model/program_start.h); the server
+// record only for a command that needs it. Returns false, after a message through the prompts,
+// when the project file is missing or cannot be loaded.
+bool loadCommandLineProject(const std::string& file, UserPrompts& prompts, CommandLineProject& out,
+                            ServerRecord server = ServerRecord::Load);
 
 // Posting keeps the allocator's memory instead of handing every large piece back to the system;
 // "--post" and the desktop program set the same thresholds before they start.

@@ -10,10 +10,10 @@ void LoadProgramSettings(ProgramSettings& settings, SettingsStore& store, UserPr
 }
 
 bool LoadNamedProjectFile(TProject& project, const std::string& file, SettingsStore& store,
-                          UserPrompts& prompts) {
+                          UserPrompts& prompts, ServerRecord server) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
     project = TProject::FirstStartDefault();
     project.Name = ec ? file : absolute.lexically_normal().string();
-    return LoadProjectFromFile(project, store, prompts);
+    return LoadProjectFromFile(project, store, prompts, server);
 }

@@ -3,6 +3,7 @@
 #include "model/advanced.h"
 #include "model/advanced_storage.h"
 #include "model/project.h"
+#include "model/project_storage.h"
 #include "platform/settings_store.h"
 #include "platform/user_prompts.h"
 
@@ -25,4 +26,4 @@ void LoadProgramSettings(ProgramSettings& settings, SettingsStore& store, UserPr
 // file's absolute path and the project is read from it. False, reported through the prompts,
 // when it cannot be read. The caller decides first whether the file may be opened at all.
 bool LoadNamedProjectFile(TProject& project, const std::string& file, SettingsStore& store,
-                          UserPrompts& prompts);
+                          UserPrompts& prompts, ServerRecord server = ServerRecord::Load);

@@ -170,7 +170,8 @@ bool SaveProjectToRegistry(const TProject& project, std::string_view keyName, Se
     return true;
 }
 
-bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& prompts) {
+bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& prompts,
+                         ServerRecord server) {
     if (project.Name.empty())
         return true;
     try {
@@ -204,7 +205,8 @@ bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& p
         prompts.error("Unable to load project from file");
         return false;
     }
-    LoadServer(project.Server, store, prompts);
+    if (server == ServerRecord::Load)
+        LoadServer(project.Server, store, prompts);
     return true;
 }
 

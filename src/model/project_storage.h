@@ -27,9 +27,14 @@ bool LoadProjectFromRegistry(TProject& project, std::string_view keyName, Settin
 bool SaveProjectToRegistry(const TProject& project, std::string_view keyName, SettingsStore& store,
                            UserPrompts& prompts);
 
+// Whether a load reads the server record named by the project too. A caller that has no use for
+// it (an export, which needs no server) skips it, and with it the message about a missing one.
+enum class ServerRecord { Load, Skip };
+
 // Reads the project file whose path is project.Name. Missing keys take the file defaults
 // (port 119, Crosspost and one message per attached file on, limit 10, 1000 split lines).
-bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& prompts);
+bool LoadProjectFromFile(TProject& project, SettingsStore& store, UserPrompts& prompts,
+                         ServerRecord server = ServerRecord::Load);
 
 // Writes the project file whose path is project.Name, replacing it in one atomic step: a failed
 // save leaves the old file as it was. Content the program does not write is kept. Then saves the

@@ -252,6 +252,17 @@ TEST_F(ExportTest, ValidationErrorEndsWithStatusOneAndNoDocument) {
     EXPECT_TRUE(listDir(out).empty());
 }
 
+// An export needs no server, so a project naming one that is not stored says nothing about it.
+TEST_F(ExportTest, AServerThatIsNotStoredIsNoConcernOfTheExport) {
+    const auto path =
+        project("Subject=S\r\nFrom Name=N\r\nNewsgroup Server=news.unknown.example\r\n");
+    ::testing::internal::CaptureStderr();
+    const int status = runExport({(dir / "out").string(), path.string()});
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors.find("server"), std::string::npos) << errors;
+}
+
 TEST_F(ExportTest, BadArguments) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(runExport({"only-one"}), 2);
