@@ -158,7 +158,10 @@ struct TNNTP::Impl {
         inPos = 0;
         sslErrors.clear();
         phase = Phase::Connecting;
+        // A connection that ends inside an event handler which starts this one never gets to
+        // report its end; the new one begins from nothing, and is not ready before its greeting.
         state = nsNone;
+        protocolState = prcNoConnection;
         setState(nsConnecting);
         if (!alive(self, gen))
             return;
@@ -199,7 +202,7 @@ struct TNNTP::Impl {
             QObject::connect(s, &QSslSocket::encrypted, q, [this] { onEncrypted(); });
         } else {
             ssl = nullptr;
-            socket = std::make_unique<QTcpSocket>();
+            socket = q->createSocket();
         }
         QTcpSocket* s = socket.get();
         QObject::connect(s, &QAbstractSocket::stateChanged, q,
@@ -350,8 +353,7 @@ struct TNNTP::Impl {
     // Ends the step in progress: raises OnError (when number is not 0), ends a document in
     // transfer with "aborted", and, when drop is set, closes the connection (states 5 and 6,
     // protocol state 0).
-    void finish(int number, const QString& description, bool drop, bool localFailure,
-                bool emitEvents = true) {
+    void finish(int number, const QString& description, bool drop, bool localFailure) {
         const bool inDocIn = phase == Phase::PostSent || phase == Phase::Body ||
                              phase == Phase::PostReply ||
                              (authForCommand && command == Command::Post);
@@ -367,6 +369,8 @@ struct TNNTP::Impl {
         if (drop) {
             closeSocket();
             phase = Phase::Idle;
+            // The events say so in their turn; whoever asks meanwhile is told the truth.
+            protocolState = prcNoConnection;
         } else {
             phase = Phase::Ready;
         }
@@ -375,42 +379,63 @@ struct TNNTP::Impl {
             replyCode = 0;
         }
         const std::uint64_t gen = ++generation;
-        if (!emitEvents) {
-            if (drop) {
-                state = nsDisconnected;
-                protocolState = prcNoConnection;
-            }
-            return;
-        }
+        if (inDocIn)
+            owed |= owedDocIn;
+        if (inDocOut)
+            owed |= owedDocOut;
+        if (drop && hadConnection)
+            owed |= (wasConnected ? owedDisconnecting : 0u) | owedDisconnected | owedNoConnection;
         QPointer<TNNTP> self(q);
         if (number != 0) {
             emit q->OnError(number, description);
             if (!alive(self, gen))
                 return;
         }
-        if (inDocIn) {
-            docIn.State = docAborted;
-            emit q->OnDocInput();
-            if (!alive(self, gen))
-                return;
-        }
-        if (inDocOut) {
-            docOut.State = docAborted;
-            emit q->OnDocOutput();
-            if (!alive(self, gen))
-                return;
-        }
-        if (drop && hadConnection) {
-            if (wasConnected) {
+        settle();
+    }
+
+    // The events that end a step, raised in this order. A handler of one of them may start or
+    // end something else: every operation first raises what is still owed, so a document still
+    // ends once and a connection still reports its end before anything new begins.
+    enum Owed : unsigned {
+        owedDocIn = 1,
+        owedDocOut = 2,
+        owedDisconnecting = 4,
+        owedDisconnected = 8,
+        owedNoConnection = 16,
+    };
+    unsigned owed = 0;
+
+    // Raises what is owed before an operation of the caller begins; false when a handler
+    // destroyed the client.
+    bool settleBefore() {
+        QPointer<TNNTP> self(q);
+        settle();
+        return !self.isNull();
+    }
+
+    void settle() {
+        QPointer<TNNTP> self(q);
+        const std::uint64_t gen = generation;
+        while (owed != 0 && alive(self, gen)) {
+            if (owed & owedDocIn) {
+                owed &= ~owedDocIn;
+                docIn.State = docAborted;
+                emit q->OnDocInput();
+            } else if (owed & owedDocOut) {
+                owed &= ~owedDocOut;
+                docOut.State = docAborted;
+                emit q->OnDocOutput();
+            } else if (owed & owedDisconnecting) {
+                owed &= ~owedDisconnecting;
                 setState(nsDisconnecting);
-                if (!alive(self, gen))
-                    return;
+            } else if (owed & owedDisconnected) {
+                owed &= ~owedDisconnected;
+                setState(nsDisconnected);
+            } else {
+                owed &= ~owedNoConnection;
+                emit q->OnProtocolStateChanged(prcNoConnection);
             }
-            setState(nsDisconnected);
-            if (!alive(self, gen))
-                return;
-            protocolState = prcNoConnection;
-            emit q->OnProtocolStateChanged(prcNoConnection);
         }
     }
 
@@ -744,15 +769,25 @@ struct TNNTP::Impl {
 
     // ----- commands -----
 
-    bool readyFor(const char* what) {
+    // On refusal raises OnError, then the events the refused operation owes (a document's
+    // "aborted").
+    bool readyFor(const char* what, unsigned owedOnRefusal = 0) {
         if (phase == Phase::Ready && socket)
             return true;
         const QString text = phase == Phase::Idle ? QStringLiteral("Not connected to a news server")
                                                   : QStringLiteral("The connection is busy");
-        ++generation;
-        emit q->OnError(nerNotReady,
-                        QStringLiteral("%1: cannot %2").arg(text, QLatin1String(what)));
+        refuse(nerNotReady, QStringLiteral("%1: cannot %2").arg(text, QLatin1String(what)),
+               owedOnRefusal);
         return false;
+    }
+
+    void refuse(int number, const QString& description, unsigned owes) {
+        QPointer<TNNTP> self(q);
+        const std::uint64_t gen = ++generation;
+        owed |= owes;
+        emit q->OnError(number, description);
+        if (alive(self, gen))
+            settle();
     }
 
     void startList(const QByteArray& line, NntpReply expect) {
@@ -768,23 +803,15 @@ struct TNNTP::Impl {
 
     void sendDocument(std::unique_ptr<NntpBodySource> source) {
         QPointer<TNNTP> self(q);
-        if (!readyFor("post an article")) {
-            if (!self)
-                return;
-            docIn.State = docAborted;
-            emit q->OnDocInput();
+        if (!readyFor("post an article", owedDocIn))
             return;
-        }
         std::string block;
         for (const auto& [name, value] : docIn.Headers) {
             if (!validHeaderName(name) || !validHeaderValue(value)) {
-                const std::uint64_t gen = ++generation;
-                emit q->OnError(nerBadArticle, QStringLiteral("The header \"%1\" cannot be sent")
-                                                   .arg(printable(name.data(), name.size())));
-                if (!alive(self, gen))
-                    return;
-                docIn.State = docAborted;
-                emit q->OnDocInput();
+                refuse(nerBadArticle,
+                       QStringLiteral("The header \"%1\" cannot be sent")
+                           .arg(printable(name.data(), name.size())),
+                       owedDocIn);
                 return;
             }
             block += name;
@@ -923,6 +950,10 @@ struct TNNTP::Impl {
 
 TNNTP::TNNTP(QObject* parent) : QObject(parent), m_impl(std::make_unique<Impl>(this)) {}
 
+std::unique_ptr<QTcpSocket> TNNTP::createSocket() {
+    return std::make_unique<QTcpSocket>();
+}
+
 TNNTP::~TNNTP() {
     m_impl->timer.stop();
     m_impl->closeSocket();
@@ -956,25 +987,32 @@ NntpDocOutput& TNNTP::DocOutput() {
 void TNNTP::Connect(const QString& host, int port) {
     RemoteHost = host;
     RemotePort = port;
-    m_impl->connectTo(host, port);
+    if (m_impl->settleBefore())
+        m_impl->connectTo(host, port);
 }
 
 void TNNTP::Cancel() {
-    m_impl->cancel();
+    if (m_impl->settleBefore())
+        m_impl->cancel();
 }
 void TNNTP::Quit() {
-    m_impl->quit();
+    if (m_impl->settleBefore())
+        m_impl->quit();
 }
 
 void TNNTP::SendDocument(std::unique_ptr<NntpBodySource> body) {
-    m_impl->sendDocument(std::move(body));
+    if (m_impl->settleBefore())
+        m_impl->sendDocument(std::move(body));
 }
 
 void TNNTP::ListGroups() {
-    m_impl->startList(QByteArrayLiteral("LIST\r\n"), NntpReply::ListFollows);
+    if (m_impl->settleBefore())
+        m_impl->startList(QByteArrayLiteral("LIST\r\n"), NntpReply::ListFollows);
 }
 
 void TNNTP::ListNewGroups(const QDateTime& since) {
+    if (!m_impl->settleBefore())
+        return;
     const QByteArray when = since.toUTC().toString(QStringLiteral("yyyyMMdd HHmmss")).toLatin1();
     m_impl->startList(QByteArrayLiteral("NEWGROUPS ") + when + " GMT\r\n",
                       NntpReply::NewGroupsFollow);

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+class QTcpSocket;
+
 // The program's NNTP client: one connection to one news server, driven by calls that start
 // work and reporting through signals, on the thread that owns it (the GUI thread). Callers
 // wait by running the event loop while polling State(), ProtocolState() and Busy().
@@ -188,6 +190,11 @@ signals:
     void OnDocInput();
     void OnDocOutput();
     void OnError(int number, const QString& description);
+
+protected:
+    // The socket of a connection without TLS. A subclass may hand out another transport that
+    // behaves as a connected QTcpSocket does: the fuzz tests feed server bytes through one.
+    virtual std::unique_ptr<QTcpSocket> createSocket();
 
 private:
     struct Impl;

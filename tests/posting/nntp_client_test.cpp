@@ -431,6 +431,43 @@ TEST_F(NntpClientTest, ConnectFailuresEndDisconnected) {
     EXPECT_FALSE(tls.has("state 4"));
 }
 
+// Handlers may start the next step from inside the error event. The failed step still ends
+// first: its document is aborted and its connection reports its end, and a fresh connection is
+// not ready for commands before its own greeting.
+TEST_F(NntpClientTest, WhatAnErrorHandlerStartsBeginsAfterTheFailedStepHasEnded) {
+    server->replies(".", {"441 437 rejected\r\n", "240 ok\r\n"});
+    server->replies("LIST", {ScriptedNntpServer::kClose, "215 list follows\r\n.\r\n"});
+    ASSERT_TRUE(connect());
+    int protocolAfterConnect = -1;
+    QObject::connect(&client.nntp, &TNNTP::OnError, [&](int number) {
+        if (number == 441 || number == nerBadArticle) {
+            client.nntp.DocInput().Headers = simpleHeaders();
+            client.nntp.SendDocument(std::make_unique<StringBody>("again\r\n"));
+        } else if (protocolAfterConnect < 0) {
+            client.nntp.Connect(kLoopback, server->port());
+            protocolAfterConnect = client.nntp.ProtocolState();
+        }
+    });
+
+    EXPECT_TRUE(client.post(simpleHeaders(), "first\r\n"));
+    EXPECT_EQ(client.docInStates, (std::vector<int>{docBegin, docHeaders, docData, docAborted,
+                                                    docBegin, docHeaders, docData, docComplete}));
+    EXPECT_TRUE(client.post({{"Bad:Name", "x"}}, "refused\r\n"));
+    EXPECT_EQ(client.docInStates,
+              (std::vector<int>{docAborted, docBegin, docHeaders, docData, docComplete}));
+
+    client.events.clear();
+    client.nntp.ListGroups();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return protocolAfterConnect >= 0; }, 10000));
+    EXPECT_EQ(protocolAfterConnect, prcNoConnection);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return client.nntp.ProtocolState() == prcReady; }, 10000));
+    EXPECT_EQ(std::vector<std::string>(client.events.begin(), client.events.begin() + 5),
+              (std::vector<std::string>{"error 3", "state 5", "state 6", "protocol 0", "state 1"}));
+    EXPECT_EQ(server->connections, 2);
+    client.nntp.ListGroups();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return client.has("out 5"); }, 10000));
+}
+
 TEST_F(NntpClientTest, AServerClosingAnIdleConnectionIsNoError) {
     ASSERT_TRUE(connect());
     client.events.clear();
