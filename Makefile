@@ -4,11 +4,15 @@ RELEASE_DIR := build/release
 TEST_DIR := build/test
 BENCH_DIR := build/bench
 PACKAGE_DIR := build/package
+FUZZ_DIR := build/fuzz
+# Seconds per harness for make fuzz; FUZZ_TARGETS picks harnesses (default: all).
+FUZZ_TIME ?= 60
+FUZZ_TARGETS ?=
 # Debian's own compiler and linker flags for packages, with every hardening feature.
 BUILDFLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 CMAKE_COMMON := -G Ninja -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
-.PHONY: run build test bench package deps-build deps-test deps-bench deps-package clean format
+.PHONY: run build test bench fuzz fuzz-build package deps-build deps-test deps-bench deps-package clean format
 
 run: build
 	./$(RELEASE_DIR)/src/app/kavrin32 $(ARGS)
@@ -17,11 +21,21 @@ build: deps-build
 	cmake -S . -B $(RELEASE_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release -DKAVRIN32_TESTS=OFF
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
-test: deps-test
+# The test run includes a short smoke of every fuzz harness, built with clang beside the tests.
+test: fuzz-build
 	cmake -S . -B $(TEST_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug \
-	  -DKAVRIN32_SANITIZE=ON -DKAVRIN32_WERROR=ON -DKAVRIN32_TESTS=ON
+	  -DKAVRIN32_SANITIZE=ON -DKAVRIN32_WERROR=ON -DKAVRIN32_TESTS=ON \
+	  -DKAVRIN32_FUZZ_DIR=$(CURDIR)/$(FUZZ_DIR)
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	scripts/run-tests.sh $(TEST_DIR)
+
+fuzz: fuzz-build
+	scripts/fuzz.sh $(FUZZ_DIR) $(FUZZ_TIME) $(FUZZ_TARGETS)
+
+fuzz-build: deps-test
+	cmake -S . -B $(FUZZ_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DKAVRIN32_FUZZ=ON -DKAVRIN32_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
 bench: deps-bench
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Release \

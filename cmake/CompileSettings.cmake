@@ -18,6 +18,14 @@ if(KAVRIN32_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(kavrin32_settings INTERFACE -fsanitize=address,undefined)
 endif()
+if(KAVRIN32_FUZZ)
+  # Every layer a harness reaches is instrumented for libFuzzer's coverage and checked by the
+  # sanitizers; the harnesses themselves link libFuzzer's main (tests/fuzz).
+  target_compile_options(kavrin32_settings INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  target_link_options(kavrin32_settings INTERFACE -fsanitize=address,undefined)
+endif()
 
 set(CMAKE_AUTOMOC ON)
 set(CMAKE_AUTOUIC ON)
