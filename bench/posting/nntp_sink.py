@@ -3,12 +3,16 @@
 
 Prints the port it listens on, then serves until killed. Each article is read through one
 reused buffer and only searched for its end, so the sink costs little next to the poster.
-On exit it prints how many articles and bytes it took to standard error.
+On exit it prints how many articles and bytes it took to standard error. With NNTP_SINK_TIMES
+naming a file, each connection appends a line to it when it ends: the seconds from accepting it
+to its end and the articles it posted, so posters are timed without their start-up.
 """
+import os
 import signal
 import socket
 import sys
 import threading
+import time
 
 END = b"\r\n.\r\n"
 counts = {"articles": 0}
@@ -20,6 +24,18 @@ def reply(conn, text):
 
 
 def serve(conn):
+    started = time.monotonic()
+    before = counts["articles"]
+    try:
+        serve_posts(conn)
+    finally:
+        times = os.environ.get("NNTP_SINK_TIMES")
+        if times:
+            with lock, open(times, "a") as out:
+                out.write(f"{time.monotonic() - started:.6f} {counts['articles'] - before}\n")
+
+
+def serve_posts(conn):
     # Replies go out at once: a reply held back for coalescing would stall any poster.
     conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
     with conn:

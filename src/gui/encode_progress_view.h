@@ -2,6 +2,7 @@
 
 #include "compose/attachment.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 class QLabel;
@@ -22,4 +23,5 @@ private:
     QWidget* m_panel;
     QLabel* m_caption;
     QProgressBar* m_bar;
+    QElapsedTimer m_shown;
 };

@@ -37,9 +37,10 @@
 
 namespace {
 
-// The glyphs of the window's image list, in tag order: glyph k is Tag 2k (normal) and 2k + 1
-// (under the pointer).
-enum ButtonTag {
+// The window's two image lists, one per size: the tool bar's and the pages' buttons. Glyph k of
+// a list is Tag 2k (normal) and 2k + 1 (under the pointer). Each list draws only its own glyphs,
+// as drawing them is a good part of the window's start.
+enum ToolBarTag {
     tagNew = 0,
     tagOpen = 2,
     tagSave = 4,
@@ -47,26 +48,32 @@ enum ButtonTag {
     tagPreferences = 8,
     tagHelp = 10,
     tagAbout = 12,
-    tagServer = 14,
-    tagNewsgroups = 16,
-    tagAttach = 18,
-    tagMessage = 20,
-    tagSignature = 22,
-    tagStop = 24,
+};
+enum PageTag {
+    tagServer = 0,
+    tagNewsgroups = 2,
+    tagAttach = 4,
+    tagMessage = 6,
+    tagSignature = 8,
+    tagStop = 10,
 };
 
-QStringList imgButtonGlyphs() {
-    return {QStringLiteral("new"),    QStringLiteral("open"),        QStringLiteral("save"),
-            QStringLiteral("post"),   QStringLiteral("preferences"), QStringLiteral("help"),
-            QStringLiteral("about"),  QStringLiteral("server"),      QStringLiteral("newsgroups"),
-            QStringLiteral("attach"), QStringLiteral("message"),     QStringLiteral("signature"),
-            QStringLiteral("stop")};
+QStringList toolBarGlyphs() {
+    return {QStringLiteral("new"),  QStringLiteral("open"),        QStringLiteral("save"),
+            QStringLiteral("post"), QStringLiteral("preferences"), QStringLiteral("help"),
+            QStringLiteral("about")};
+}
+
+QStringList pageGlyphs() {
+    return {QStringLiteral("server"),  QStringLiteral("newsgroups"), QStringLiteral("attach"),
+            QStringLiteral("message"), QStringLiteral("signature"),  QStringLiteral("stop")};
 }
 
 constexpr int kToolBarGlyph = 24;
 constexpr int kPageGlyph = 16;
 constexpr int kSplashMs = 2000;
 constexpr int kStatusPanelWidth = 200;
+constexpr int kMemoFlushMs = 250;
 
 }  // namespace
 
@@ -109,9 +116,8 @@ TfrmKavrin::TfrmKavrin(GuiContext& context, TAdvanced& advanced, ValueLists list
 TfrmKavrin::~TfrmKavrin() = default;
 
 void TfrmKavrin::buildCommands() {
-    auto* pageHover = new THoverPictures(buttonPictures(imgButtonGlyphs(), kPageGlyph), this);
-    auto* barHover = new THoverPictures(buttonPictures(imgButtonGlyphs(), kToolBarGlyph), this);
-    m_hover = pageHover;
+    auto* pageHover = new THoverPictures(buttonPictures(pageGlyphs(), kPageGlyph), this);
+    auto* barHover = new THoverPictures(buttonPictures(toolBarGlyphs(), kToolBarGlyph), this);
 
     // A tool button runs its menu item, so both do the same whichever is used.
     const auto toolButton = [&](const char* name, const QString& text, int tag, QAction* action) {
@@ -212,6 +218,10 @@ void TfrmKavrin::buildCommands() {
             [this] { openWebAddress(m_context.prompts); });
     connect(m_ui->mniHelpSMTP, &QAction::triggered, this,
             [this] { openMailAddress(m_context.prompts); });
+
+    m_memoFlush.setSingleShot(true);
+    m_memoFlush.setInterval(kMemoFlushMs);
+    connect(&m_memoFlush, &QTimer::timeout, this, &TfrmKavrin::flushMemo);
 
     m_tmrTimer.setObjectName(QStringLiteral("tmrTimer"));
     m_tmrTimer.setSingleShot(true);

@@ -171,6 +171,7 @@ private:
 
     // Posting (main_window_posting.cpp).
     void updateCommands();
+    void flushMemo();
 
     GuiContext& m_context;
     TAdvanced& m_advanced;
@@ -194,7 +195,6 @@ private:
     TPostingSession m_session;
     std::unique_ptr<EncodeProgress> m_encodeProgress;
 
-    THoverPictures* m_hover = nullptr;
     TMySpeedButton* m_btnNewProject = nullptr;
     TMySpeedButton* m_btnOpenProject = nullptr;
     TMySpeedButton* m_btnSaveProject = nullptr;
@@ -213,6 +213,9 @@ private:
     TFileDrag* m_sysNewsgroups = nullptr;
 
     QTimer m_tmrTimer;
+    // Memo lines not yet shown, and the timer that shows them.
+    QStringList m_memoPending;
+    QTimer m_memoFlush;
     QPointer<QWidget> m_splash;
     QString m_startNote;
     // Where the text file and attachment dialogs were last used.

@@ -77,11 +77,24 @@ void TfrmKavrin::btnStopPostingClick() {
 }
 
 void TfrmKavrin::MemoLine(const QString& line) {
+    // A posting reports several lines per article; drawing each at once would cost more than
+    // sending the article. They are shown a few times a second, and at once when the session
+    // ends or asks something.
+    m_memoPending.append(line);
+    if (!m_memoFlush.isActive())
+        m_memoFlush.start();
+}
+
+void TfrmKavrin::flushMemo() {
+    m_memoFlush.stop();
+    if (m_memoPending.isEmpty())
+        return;
     QPlainTextEdit* memo = m_progress->memProgress;
     QScrollBar* bar = memo->verticalScrollBar();
     // Follow the newest line unless the user scrolled back to read.
     const bool atEnd = bar->value() == bar->maximum();
-    memo->appendPlainText(line);
+    memo->appendPlainText(m_memoPending.join(QLatin1Char('\n')));
+    m_memoPending.clear();
     if (atEnd)
         bar->setValue(bar->maximum());
 }
@@ -95,6 +108,9 @@ void TfrmKavrin::ProgressValue(int percent) {
 }
 
 void TfrmKavrin::BusyCursor(bool on) {
+    // Off comes before an error box: the memo shows what led to it.
+    if (!on)
+        flushMemo();
     if (on == m_busy)
         return;
     m_busy = on;
@@ -105,6 +121,8 @@ void TfrmKavrin::BusyCursor(bool on) {
 }
 
 void TfrmKavrin::PostingCommands(bool posting) {
+    if (!posting)
+        flushMemo();
     m_posting = posting;
     if (posting)
         m_ui->pgeKavrin->setCurrentWidget(m_ui->tabProgress);
