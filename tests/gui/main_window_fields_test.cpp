@@ -434,3 +434,31 @@ TEST_F(MainWindowFieldsTest, EveryVisibleControlOfEveryPageHasAnAccessibleName) 
         }
     }
 }
+
+// Everything a mouse does has a key: the pages by their underlined letters, Post It from inside
+// the message editor, the list menu from the keyboard's menu key.
+TEST_F(MainWindowFieldsTest, TheKeyboardReachesThePagesAndPostsFromTheEditor) {
+    addServer("127.0.0.1", 9);  // nothing listens: the session ends at once
+    TProject local = workProject();
+    local.Server.HostName = "127.0.0.1";
+    storeLast(local);
+    start();
+    auto* pages = control<QTabWidget>("pgeKavrin");
+    const std::pair<Qt::Key, const char*> keys[] = {{Qt::Key_N, "tabNewsgroups"},
+                                                    {Qt::Key_A, "tabAttachments"},
+                                                    {Qt::Key_O, "tabOptions"},
+                                                    {Qt::Key_P, "tabProgress"},
+                                                    {Qt::Key_M, "tabMessage"}};
+    for (const auto& [key, page] : keys) {
+        pressKey(QApplication::focusWidget(), key, Qt::AltModifier);
+        EXPECT_EQ(pages->currentWidget()->objectName(), QString::fromLatin1(page));
+    }
+    auto* editor = control<QPlainTextEdit>("mmoMessage");
+    editor->setFocus();
+    pressKey(editor, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("tabProgress"));
+    EXPECT_TRUE(control<QPlainTextEdit>("memProgress")
+                    ->toPlainText()
+                    .startsWith(QStringLiteral("Connecting to NNTP server: 127.0.0.1...")));
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Some pictures.\n\nEnjoy!"));
+}
