@@ -253,24 +253,20 @@ TEST_F(MainWindowTest, ClosingStoresTheRecentValuesAndValueListsForTheNextStart)
 
 // A logout or a kill must not lose the session's work: it is stored as a No to the save
 // question would store it, without asking.
-TEST_F(MainWindowTest, TerminationSignalsStoreTheSessionWithoutAsking) {
+TEST_F(MainWindowTest, TerminationSignalsStoreTheSessionWithoutAskingAndEndTheProgram) {
     seedStore();
     TProject fromFile = workProject();
     fromFile.Name = (dir / "holiday.kv32").string();
     ASSERT_TRUE(SaveProjectToFile(fromFile, store, prompts));
-    start({path(dir / "holiday.kv32")});
     for (int signalNumber : {SIGTERM, SIGHUP}) {
         store.deleteKeyTree("Projects\\Last");
+        start({path(dir / "holiday.kv32")});
         control<QComboBox>("cbxSubject")->setEditText(QStringLiteral("unsaved"));
         TerminationSignals watch;
-        int received = 0;
-        QObject::connect(&watch, &TerminationSignals::terminationRequested, [&](int n) {
-            received = n;
-            window->saveSessionState(false);
-        });
+        QObject::connect(&watch, &TerminationSignals::terminationRequested, window.get(),
+                         &TfrmKavrin::endOnSignal);
         ASSERT_EQ(std::raise(signalNumber), 0);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return received != 0; }, 5000));
-        EXPECT_EQ(received, signalNumber);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
         const TProject last = storedProject("Last");
         EXPECT_EQ(last.Subject, "unsaved");
         EXPECT_EQ(last.Name, "Untitled");
@@ -278,8 +274,15 @@ TEST_F(MainWindowTest, TerminationSignalsStoreTheSessionWithoutAsking) {
     EXPECT_TRUE(prompts.texts().empty());
 
     // An unchanged project keeps its file's name.
-    window.reset();
     start({path(dir / "holiday.kv32")});
     window->saveSessionState(false);
     EXPECT_EQ(storedProject("Last").Name, fromFile.Name);
+
+    // A logout that lets the program ask asks as closing does, and Cancel stops it.
+    store.deleteKeyTree("Projects\\Last");
+    control<QComboBox>("cbxSubject")->setEditText(QStringLiteral("unsaved"));
+    prompts.answerNext(PromptAnswer::Cancel);
+    EXPECT_FALSE(window->saveSessionState(true));
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Do you want to save holiday.kv32?"});
+    EXPECT_FALSE(store.keyExists("Projects\\Last"));
 }
