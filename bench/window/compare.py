@@ -19,8 +19,8 @@ import tempfile
 import time
 from pathlib import Path
 
-STARTS = 15
-POSTS = 5
+STARTS = 21
+POSTS = 7
 SIZE = 256 << 20
 HERE = Path(__file__).resolve().parent
 SINK = HERE.parent / "posting" / "nntp_sink.py"
