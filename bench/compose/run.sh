@@ -34,6 +34,7 @@ t_b64=$(cpu base64 -w 72 "$work/data.bin")
 t_uu=$(cpu uuencode "$work/data.bin" data.bin)
 t_our_b64=$(cpu "$encoder" base64 "$work/data.bin" 1000)
 t_our_uu=$(cpu "$encoder" uu "$work/data.bin" 1000)
+t_our_yenc=$(cpu "$encoder" yenc "$work/data.bin" 1000)
 
 status=0
 report() {  # name, our seconds, peer seconds, goal ratio
@@ -44,11 +45,13 @@ report() {  # name, our seconds, peer seconds, goal ratio
            n, m * 1.048576 / o, m * 1.048576 / (p < 0.001 ? 0.001 : p), r, g, (r >= g ? "ok" : "MISSED")
     exit (r >= g ? 0 : 1) }' || status=1
 }
-echo "Sent form of a ${mib} MiB random file (CR LF lines, parts of 999 lines), CPU time, best of $runs:"
+echo "Sent form of a ${mib} MiB random file (CR LF lines, parts of 999 lines; yEnc parts of 999 x 128 bytes), CPU time, best of $runs:"
 report "Base64 vs coreutils base64 -w 72" "$t_our_b64" "$t_b64" 3
 report "UUEncode vs sharutils uuencode" "$t_our_uu" "$t_uu" 3
 report "Base64 vs cat (the ceiling)" "$t_our_b64" "$t_cat" 0.25
 report "UUEncode vs cat (the ceiling)" "$t_our_uu" "$t_cat" 0.25
+report "yEnc vs cat (the ceiling)" "$t_our_yenc" "$t_cat" 0.25
+report "yEnc vs our Base64" "$t_our_yenc" "$t_our_b64" 0.8
 
 # Peak memory of the export, on a sparse file: the size is what matters, not the bytes.
 export_rss() {  # size, method
@@ -62,11 +65,14 @@ export_rss() {  # size, method
   cat "$dir/rss"
   rm -rf "$dir"
 }
-rss_small=$(export_rss 64M 1)
-rss_big=$(export_rss 1G 1)
-echo "Peak resident memory of kavrin32 --export (Base64): 64 MiB file ${rss_small} KB, 1 GiB file ${rss_big} KB"
-awk -v s="$rss_small" -v b="$rss_big" 'BEGIN {
-  ok = b < 64 * 1024 && b < s + 8 * 1024
-  printf "  goal: under 65536 KB and not growing with the file  %s\n", ok ? "ok" : "MISSED"
-  exit ok ? 0 : 1 }' || status=1
+for method in 1 2; do
+  name=$([ "$method" = 1 ] && echo Base64 || echo yEnc)
+  rss_small=$(export_rss 64M "$method")
+  rss_big=$(export_rss 1G "$method")
+  echo "Peak resident memory of kavrin32 --export ($name): 64 MiB file ${rss_small} KB, 1 GiB file ${rss_big} KB"
+  awk -v s="$rss_small" -v b="$rss_big" 'BEGIN {
+    ok = b < 64 * 1024 && b < s + 8 * 1024
+    printf "  goal: under 65536 KB and not growing with the file  %s\n", ok ? "ok" : "MISSED"
+    exit ok ? 0 : 1 }' || status=1
+done
 exit $status

@@ -3,6 +3,7 @@
 #include "app/cli_support.h"
 #include "app/console_prompts.h"
 #include "compose/article.h"
+#include "posting/nzb.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <stdexcept>
@@ -34,6 +36,13 @@ void writeAll(int fd, const std::string& bytes, const std::string& path) {
     }
 }
 
+std::string headerValue(const HeaderList& headers, std::string_view name) {
+    for (const auto& [header, value] : headers)
+        if (header == name)
+            return value;
+    return {};
+}
+
 // Writes one document as NNNN.eml. The text goes to a temporary name first, so a document whose
 // body failed half-way (a file that changed while it was read) never appears as a finished one.
 class DocumentWriter {
@@ -48,6 +57,7 @@ public:
         const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0)
             throw ExportWriteError("Could not write " + part + ": " + std::strerror(errno));
+        std::uint64_t bytes = 0;
         try {
             m_buffer.clear();
             for (const auto& [header, value] : doc.headers())
@@ -57,9 +67,11 @@ public:
             // flat however large the attached files are.
             while (doc.readBody(m_buffer, kChunk)) {
                 writeAll(fd, m_buffer, part);
+                bytes += m_buffer.size();
                 m_buffer.clear();
             }
             writeAll(fd, m_buffer, part);
+            bytes += m_buffer.size();
             if (::close(fd) != 0)
                 throw ExportWriteError("Could not write " + part + ": " + std::strerror(errno));
         } catch (...) {
@@ -71,7 +83,13 @@ public:
             ::unlink(part.c_str());
             throw ExportWriteError("Could not write " + final + ": " + std::strerror(errno));
         }
+        m_nzb.Add(doc.carriedFiles(), headerValue(doc.headers(), "From"),
+                  headerValue(doc.headers(), "Newsgroups"), doc.subject(), doc.messageId(), bytes,
+                  std::time(nullptr), true);
     }
+
+    // The attached files of the documents written, for posting.nzb.
+    const TNzbRecord& nzb() const { return m_nzb; }
 
     int count() const { return m_count; }
 
@@ -80,6 +98,7 @@ private:
     std::filesystem::path m_dir;
     std::string m_buffer;
     int m_count = 0;
+    TNzbRecord m_nzb;
 };
 
 }  // namespace
@@ -118,6 +137,17 @@ int runExport(const std::vector<std::string>& args) {
             text += ".";
         prompts.show(PromptKind::Error, PromptButtons::Ok, text);
         return 1;
+    }
+    // The NZB file of what the documents carry, as a posting that the server took whole would
+    // leave it.
+    if (!writer.nzb().Empty()) {
+        const std::filesystem::path nzb = dir / "posting.nzb";
+        try {
+            WriteNzbFile(nzb, NzbXml(writer.nzb().Files()));
+        } catch (const std::exception& e) {
+            prompts.error("Unable to save NZB file \"" + nzb.string() + "\": " + e.what());
+            return 1;
+        }
     }
     return 0;
 }

@@ -39,16 +39,28 @@ extern "C" void onInterrupt(int) {
 }
 
 int usage() {
-    std::fputs("usage: kavrin32 --post PROJECT.kv32 [--yes]\n", stderr);
+    std::fputs("usage: kavrin32 --post PROJECT.kv32 [--yes] [--nzb FILE]\n", stderr);
     return 2;
 }
 
 }  // namespace
 
 int runPost(const std::vector<std::string>& args) {
+    // "--nzb FILE" may stand anywhere; the rest is the project and --yes.
+    std::vector<std::string> rest;
+    std::string nzbFile;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--nzb") {
+            rest.push_back(args[i]);
+        } else if (i + 1 < args.size() && !args[i + 1].empty() && nzbFile.empty()) {
+            nzbFile = args[++i];
+        } else {
+            return usage();
+        }
+    }
     std::string file;
     bool yes = false;
-    if (!parseOperandAndYes(args, file, yes))
+    if (!parseOperandAndYes(rest, file, yes))
         return usage();
 
     setPostingAllocatorThresholds();
@@ -75,6 +87,8 @@ int runPost(const std::vector<std::string>& args) {
     TNNTPJob job;
     ConsoleObserver observer;
     TPostingSession session(nntp, job, advanced, prompts, observer);
+    if (!nzbFile.empty())
+        session.SetNzbFile(std::filesystem::absolute(nzbFile).string());
 
     QTimer interruptPoll;
     QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
@@ -96,5 +110,8 @@ int runPost(const std::vector<std::string>& args) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     std::signal(SIGINT, previous);
     std::fflush(stdout);
-    return session.Result().Complete() ? 0 : 1;
+    const PostingResult& result = session.Result();
+    if (!nzbFile.empty() && result.Connected && session.Nzb().Empty())
+        prompts.warning("No NZB file saved: no attached file was posted");
+    return result.Complete() && result.NzbError.empty() ? 0 : 1;
 }

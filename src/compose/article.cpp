@@ -145,6 +145,11 @@ std::uint64_t OutgoingDocument::bodySize() {
     return *m_size;
 }
 
+bool OutgoingDocument::mayBeginLinesWithDot() const {
+    return std::any_of(m_spans.begin(), m_spans.end(),
+                       [&](const BodySpan& span) { return !m_body.items()[span.item].yenc; });
+}
+
 void OutgoingDocument::restartBody() {
     m_span = 0;
     m_spanLine = m_spans.empty() ? 0 : m_spans.front().first;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compose/attachment.h"
+#include "compose/carried_file.h"
 #include "compose/compose_error.h"
 #include "compose/identity.h"
 #include "compose/yenc.h"
@@ -63,18 +64,6 @@ struct BodySpan {
     std::uint64_t last = 0;
 };
 
-// An attached file's share of a document, as an NZB file lists it: the document is segment
-// `segment` of the `segments` documents that carry the file within one message.
-struct CarriedFile {
-    // The builder's count of messages: a file posted to two batches is in two messages.
-    std::uint64_t message = 0;
-    std::size_t ordinal = 0;  // the file's place among the message's attached files, from 0
-    std::string path;         // as listed
-    std::string name;
-    std::uint32_t segment = 1;
-    std::uint32_t segments = 1;
-};
-
 // The article being built, reused for every article of a run.
 struct TArticle {
     std::string From;
@@ -122,6 +111,9 @@ public:
     bool readBody(std::string& out, std::size_t maxBytes = std::size_t{1} << 20);
     // Starts the body again from its first line (for a caller that must resend).
     void restartBody();
+    // False when the body is yEnc parts alone, whose lines never begin with "." (the encoder
+    // escapes one there); text and the other encodings may have such lines.
+    bool mayBeginLinesWithDot() const;
 
     // Header lines "Name: value" each with CR LF, an empty line and the whole body: the
     // document as written to a file (tests and small documents only).

@@ -88,11 +88,15 @@ public:
     // The body's size in bytes as sent before dot-stuffing (CR LF line ends), for BytesTotal;
     // 0 when unknown.
     virtual std::uint64_t size() const = 0;
-    // Appends the next piece of the body to out: whole lines, each ending in CR LF, not yet
-    // dot-stuffed. Returns false when the body has ended (out untouched). Raises
-    // std::runtime_error when the body cannot be produced (a file that reads short): the
-    // transfer is then aborted without the terminating "." so no truncated article is posted.
+    // Appends the next piece of the body to out, not yet dot-stuffed; the pieces make lines,
+    // each ending in CR LF, though a piece may end inside a line. Returns false when the body
+    // has ended (out untouched). Raises std::runtime_error when the body cannot be produced (a
+    // file that reads short): the transfer is then aborted without the terminating "." so no
+    // truncated article is posted.
     virtual bool next(std::string& out) = 0;
+    // False when no line of the body can begin with "." (a yEnc part escapes one), so the
+    // client need not look for one.
+    virtual bool mayBeginLinesWithDot() const { return true; }
 };
 
 struct NntpDocument {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compose/carried_file.h"
 #include "posting/nntp.h"
 
 #include <functional>
@@ -17,6 +18,8 @@ struct PostingDocument {
     std::string Newsgroups;
     std::string SentSubject;
     std::string SentMessageId;
+    // The attached files the article carries a share of, for the NZB file.
+    std::vector<CarriedFile> Files;
 };
 
 // Transmits one document and returns when the transfer has ended.

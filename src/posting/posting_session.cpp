@@ -1,11 +1,14 @@
 #include "posting/posting_session.h"
 
+#include "platform/paths.h"
 #include "posting/server_connection.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <ctime>
 #include <exception>
 
 namespace {
@@ -27,6 +30,7 @@ TPostingSession::TPostingSession(TNNTP& nntp, TNNTPJob& job, TAdvanced& advanced
       m_job(job),
       m_prompts(prompts),
       m_observer(observer),
+      m_advanced(advanced),
       m_log(advanced, prompts, [this](const QString& line) { m_observer.MemoLine(line); }) {
     connect(&m_nntp, &TNNTP::OnStateChanged, this, &TPostingSession::stateChanged);
     connect(&m_nntp, &TNNTP::OnProtocolStateChanged, this, &TPostingSession::protocolStateChanged);
@@ -45,6 +49,7 @@ bool TPostingSession::Post(const TProject& project, PostingPlan& plan) {
         return false;
     m_running = true;
     m_result = PostingResult{};
+    m_nzb.Clear();
     m_server = project.Server;
 
     m_observer.BusyCursor(true);
@@ -77,6 +82,7 @@ bool TPostingSession::Post(const TProject& project, PostingPlan& plan) {
             m_result.Error = "Unable to build the article";
     }
     m_current = nullptr;
+    saveNzb(project);
 
     m_job.Value = jobNothing;
     disconnect();
@@ -152,9 +158,52 @@ void TPostingSession::sendArticle(PostingDocument& document) {
     m_nntp.DocInput().Headers = document.Headers;
     m_nntp.SendDocument(std::move(document.Body));
     waitUntil([this] { return !m_nntp.Busy(); });
-    if (m_transferComplete && !m_transferFailed)
+    const bool accepted = m_transferComplete && !m_transferFailed;
+    if (accepted)
         ++m_result.Posted;
+    m_nzb.Add(document.Files, document.From, document.Newsgroups, document.SentSubject,
+              document.SentMessageId,
+              static_cast<std::uint64_t>(m_nntp.DocInput().BytesTransferred),
+              QDateTime::currentSecsSinceEpoch(), accepted);
     m_current = nullptr;
+}
+
+void TPostingSession::saveNzb(const TProject& project) {
+    if (m_nzb.Empty() || (m_nzbFile.empty() && !m_advanced.SaveNzbFile))
+        return;
+    std::filesystem::path path = m_nzbFile;
+    if (path.empty()) {
+        // A project without a file of its own keeps its NZB files in the data folder.
+        if (project.Name.find('/') == std::string::npos)
+            ensureDir(dataDir());
+        path = NzbPathForProject(project.Name, dataDir(), std::time(nullptr));
+    }
+    const std::vector<NzbFile> files = m_nzb.Files();
+    bool anyPosted = false;
+    for (const NzbFile& file : files) {
+        anyPosted = anyPosted || !file.segments.empty();
+        if (!file.complete())
+            progress(QStringLiteral("NZB file: %1 is incomplete (%2 of %3 parts posted)")
+                         .arg(fromUtf8(file.name))
+                         .arg(file.segments.size())
+                         .arg(file.parts));
+    }
+    const QString shownPath = QString::fromStdString(path.string());
+    if (!anyPosted) {
+        m_result.NzbError = "no part of an attached file was posted";
+        progress(QStringLiteral("No NZB file saved: no part of an attached file was posted"));
+        return;
+    }
+    try {
+        WriteNzbFile(path, NzbXml(files));
+        m_result.NzbFile = path.string();
+        progress(QStringLiteral("Saved NZB file \"%1\"").arg(shownPath));
+    } catch (const std::exception& e) {
+        const std::string text = "Unable to save NZB file \"" + path.string() + "\": " + e.what();
+        m_result.NzbError = text;
+        m_prompts.error(text);
+        m_log.LogLine(QString::fromStdString(text));
+    }
 }
 
 void TPostingSession::disconnect() {

@@ -5,6 +5,7 @@
 #include "platform/user_prompts.h"
 #include "posting/nntp.h"
 #include "posting/nntp_job.h"
+#include "posting/nzb.h"
 #include "posting/posting_plan.h"
 #include "posting/progress_log.h"
 
@@ -39,6 +40,8 @@ struct PostingResult {
     int Articles = 0;        // transfers started
     int Posted = 0;          // transfers the server accepted with 240
     std::string Error;       // the builder's error that ended it, if any
+    std::string NzbFile;     // the NZB file saved, if any
+    std::string NzbError;    // why an NZB file that was due could not be saved
     // Every article the posting meant to send reached the server.
     bool Complete() const { return Connected && !Stopped && Error.empty() && Posted == Articles; }
 };
@@ -64,6 +67,12 @@ public:
     // so (Ctrl+C on the command line).
     void StopNow();
 
+    // Where the NZB file of the next postings goes, whatever "Save NZB File" says; empty to
+    // leave it to that setting.
+    void SetNzbFile(std::string path) { m_nzbFile = std::move(path); }
+    // The attached files of the last posting and what the server accepted of them.
+    const TNzbRecord& Nzb() const { return m_nzb; }
+
     bool Running() const { return m_running; }
     const PostingResult& Result() const { return m_result; }
     TProgressLog& Log() { return m_log; }
@@ -82,6 +91,9 @@ private:
     void disconnect();
     void waitUntil(const std::function<bool()>& done);
     void endSession();
+    // After the articles: saves the NZB file of the attached files, when one is due, and says
+    // in the memo which files the server did not take whole.
+    void saveNzb(const TProject& project);
     QString serverName() const;
     // Server replies and error texts pass through here, so a password a server echoes back is
     // never shown or logged.
@@ -92,7 +104,10 @@ private:
     TNNTPJob& m_job;
     UserPrompts& m_prompts;
     PostingObserver& m_observer;
+    TAdvanced& m_advanced;
     TProgressLog m_log;
+    std::string m_nzbFile;
+    TNzbRecord m_nzb;
 
     bool m_running = false;
     bool m_stopRequested = false;

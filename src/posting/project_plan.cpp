@@ -15,6 +15,7 @@ public:
         : m_document(document), m_failure(failure) {}
 
     std::uint64_t size() const override { return m_document.bodySize(); }
+    bool mayBeginLinesWithDot() const override { return m_document.mayBeginLinesWithDot(); }
     bool next(std::string& out) override {
         try {
             return m_document.readBody(out, kPiece);
@@ -48,6 +49,7 @@ void ProjectPostingPlan::ComposeBatch(int batch, const PostingSend& send) {
                                outgoing.Newsgroups = m_builder.Article().Newsgroups;
                                outgoing.SentSubject = document.subject();
                                outgoing.SentMessageId = document.messageId();
+                               outgoing.Files = document.carriedFiles();
                                send(outgoing);
                                if (failure)
                                    std::rethrow_exception(failure);

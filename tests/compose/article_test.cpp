@@ -22,6 +22,7 @@ struct SentDocument {
     std::uint64_t size = 0;
     // The attached files the document carries, as "name k/n" (file k of n documents).
     std::vector<std::string> files;
+    bool dotLines = true;  // whether a line may begin with "." (and must be dot-stuffed)
 
     std::string header(const std::string& name) const {
         for (const auto& [n, v] : headers)
@@ -73,7 +74,7 @@ protected:
         std::vector<SentDocument> docs;
         for (const auto& batch : BuildBatches(project))
             builder->ComposeBatch(batch, [&](OutgoingDocument& doc) {
-                SentDocument d{doc.headers(), {}, doc.bodySize(), {}};
+                SentDocument d{doc.headers(), {}, doc.bodySize(), {}, doc.mayBeginLinesWithDot()};
                 for (const auto& f : doc.carriedFiles())
                     d.files.push_back(f.name + " " + std::to_string(f.segment) + "/" +
                                       std::to_string(f.segments));
@@ -443,6 +444,8 @@ TEST_F(BuilderTest, YEncFileInPartsOfItsOwn) {
                     ElementsAre("From", "Date", "Newsgroups", "Subject", "Message-Id"));
         EXPECT_EQ(docs[k].header("Date"), docs[0].header("Date"));
         EXPECT_THAT(docs[k].files, ElementsAre("d.bin " + n + "/3"));
+        // Only the documents with text may hold a line that begins with ".".
+        EXPECT_EQ(docs[k].dotLines, k != 1);
         ids.insert(docs[k].header("Message-Id"));
     }
     EXPECT_EQ(ids.size(), 3u);

@@ -76,7 +76,7 @@ protected:
     }
 
     // Exports the project into out/ and runs the decoder in a fresh decoded/; returns how many
-    // documents were written.
+    // documents (NNNN.eml) were written.
     std::size_t exportAndDecode(const std::filesystem::path& project, const std::string& decoder) {
         const auto out = dir / "out", decoded = dir / "decoded";
         std::filesystem::remove_all(out);
@@ -87,7 +87,11 @@ protected:
         ::testing::internal::GetCapturedStderr();
         const std::string command = "cd '" + decoded.string() + "' && " + decoder + " >/dev/null";
         EXPECT_EQ(std::system(command.c_str()), 0) << decoder;
-        return std::filesystem::exists(out) ? listDir(out).size() : 0;
+        if (!std::filesystem::exists(out))
+            return 0;
+        const auto names = listDir(out);
+        return std::size_t(std::count_if(names.begin(), names.end(),
+                                         [](const std::string& n) { return n.ends_with(".eml"); }));
     }
 
     TempDir dir;
@@ -109,7 +113,7 @@ TEST_F(ExportTest, WritesEveryDocumentInPostingOrder) {
     const std::string missing = (dir / "missing.bin").string();
     EXPECT_NE(errors.find("Attachment " + missing + " not found"), std::string::npos) << errors;
     EXPECT_THAT(listDir(out), ElementsAre("0001.eml", "0002.eml", "0003.eml", "0004.eml",
-                                          "0005.eml", "0006.eml"));
+                                          "0005.eml", "0006.eml", "posting.nzb"));
 
     // Body of a file's message: Hello, an empty line, begin, 3 data lines, "`", end: 8 lines,
     // cut into parts of 4.
@@ -219,6 +223,29 @@ TEST_F(ExportTest, UudeviewDecodesYEncPartsByteForByte) {
         }
         for (const auto& [name, bytes] : c.files)
             EXPECT_TRUE(readFile(dir / "decoded" / name) == bytes) << name;
+
+        // posting.nzb lists every file, with the Message-IDs of the documents that carry it.
+        const auto nzb = dir / "out" / "posting.nzb";
+        const std::string xml = readFile(nzb);
+        std::size_t fileEntries = 0;
+        for (auto at = xml.find("<file "); at != std::string::npos; at = xml.find("<file ", at + 1))
+            ++fileEntries;
+        EXPECT_EQ(fileEntries, c.files.size());
+        for (const auto& name : listDir(dir / "out")) {
+            if (!name.ends_with(".eml"))
+                continue;
+            const auto lines = crlfLines(readFile(dir / "out" / name));
+            const auto id = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+                return l.starts_with("Message-Id: <");
+            });
+            ASSERT_NE(id, lines.end());
+            EXPECT_NE(xml.find(">" + id->substr(13, id->size() - 14) + "</segment>"),
+                      std::string::npos)
+                << *id;
+        }
+        const std::string validate = "xmllint --noout --nonet --dtdvalid '" KAVRIN32_NZB_DTD "' '" +
+                                     nzb.string() + "' 2>/dev/null";
+        EXPECT_EQ(std::system(validate.c_str()), 0) << xml;
     }
 }
 

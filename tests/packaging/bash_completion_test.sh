@@ -40,7 +40,7 @@ expect() {
 
 # Files and folders to complete.
 mkdir -p "$work/files/posts"
-touch "$work/files/weekly.kv32" "$work/files/OLD.KV32" "$work/files/notes.txt" \
+touch "$work/files/weekly.kv32" "$work/files/OLD.KV32" "$work/files/notes.txt" "$work/files/weekly.nzb" \
     "$work/files/backup.reg" "$work/files/windows.REG"
 cd "$work/files" || exit 1
 
@@ -48,10 +48,13 @@ expect 'kavrin32 --' '--export --get-newsgroups --help --import-settings --post 
 expect 'kavrin32 --up' '--update-newsgroups'
 expect 'kavrin32 ' 'OLD.KV32 posts weekly.kv32'
 expect 'kavrin32 --post ' 'OLD.KV32 posts weekly.kv32'
-expect 'kavrin32 --post -' '--yes'
-expect 'kavrin32 --post weekly.kv32 ' '--yes'
+expect 'kavrin32 --post -' '--nzb --yes'
+expect 'kavrin32 --post weekly.kv32 ' '--nzb --yes'
 expect 'kavrin32 --post --yes ' 'OLD.KV32 posts weekly.kv32'
-expect 'kavrin32 --post weekly.kv32 --yes ' ''
+expect 'kavrin32 --post weekly.kv32 --yes ' '--nzb'
+expect 'kavrin32 --post weekly.kv32 --nzb ' 'posts weekly.nzb'
+expect 'kavrin32 --post --nzb weekly.nzb ' 'OLD.KV32 posts weekly.kv32'
+expect 'kavrin32 --post weekly.kv32 --nzb weekly.nzb --yes ' ''
 expect 'kavrin32 --export ' 'posts'
 expect 'kavrin32 --export posts ' 'OLD.KV32 posts weekly.kv32'
 expect 'kavrin32 --export posts weekly.kv32 ' ''

@@ -91,6 +91,16 @@ TEST_F(NntpClientTest, DotStuffsEveryLineStartWhereverThePiecesOfTheBodyEnd) {
         EXPECT_EQ(sentBody.toStdString(),
                   "..\r\n..x\r\n...y\r\nmid.dle.\r\n..\r\nlast line without end\r\n");
     }
+    // Line starts at every place of the wide search's 16- and 32-byte blocks, beside dots
+    // that stand inside lines.
+    std::string many, stuffed;
+    for (int n = 1; n < 70; ++n) {
+        many += std::string(std::size_t(n), 'a') + ".\r\n.b\r\n";
+        stuffed += std::string(std::size_t(n), 'a') + ".\r\n..b\r\n";
+    }
+    ASSERT_TRUE(client.post(simpleHeaders(), many, std::size_t{1} << 16));
+    const QByteArray wire = server->articles.last();
+    EXPECT_TRUE(wire.mid(wire.indexOf("\r\n\r\n") + 4).toStdString() == stuffed);
     // A header block alone (empty body) still ends the article.
     ASSERT_TRUE(client.post(simpleHeaders(), ""));
     EXPECT_TRUE(server->articles.last().endsWith("Subject: scripted\r\n\r\n"));

@@ -11,6 +11,8 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -37,7 +39,7 @@ struct PostRun {
 // as it comes.
 PostRun runPost(const fs::path& config, const fs::path& project, bool yes,
                 const std::function<void(QProcess&, const std::string&)>& onLine = {},
-                const QString& extraCaFile = {}) {
+                const QString& extraCaFile = {}, const QStringList& moreArgs = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!extraCaFile.isEmpty())
@@ -49,6 +51,7 @@ PostRun runPost(const fs::path& config, const fs::path& project, bool yes,
     QStringList args{QStringLiteral("--post"), QString::fromStdString(project.string())};
     if (yes)
         args << QStringLiteral("--yes");
+    args << moreArgs;
     PostRun run;
     std::string pending;
     QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] {
@@ -81,6 +84,72 @@ int runTool(const QString& program, const QStringList& args, const fs::path& dir
     p.start(program, args);
     p.waitForFinished(60000);
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// A port nobody listens on now.
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+// nzbget, a download tool, takes the NZB file from its incoming folder and downloads the files
+// from the server into downloads/NAME/; returns once it has moved them there (or given up),
+// with its log.
+std::string downloadWithNzbget(const fs::path& work, const fs::path& nzb,
+                               const InnTestServer& inn) {
+    fs::create_directories(work / "incoming");
+    fs::copy_file(nzb, work / "incoming" / "posting.nzb");
+    const auto dir = [&](const char* name) {
+        return QString::fromStdString((work / name).string());
+    };
+    QStringList args{QStringLiteral("-n"), QStringLiteral("-s")};
+    const QStringList options = {
+        QStringLiteral("MainDir=") + dir("main"),
+        QStringLiteral("DestDir=") + dir("downloads"),
+        QStringLiteral("InterDir=") + dir("inter"),
+        QStringLiteral("NzbDir=") + dir("incoming"),
+        QStringLiteral("QueueDir=") + dir("queue"),
+        QStringLiteral("TempDir=") + dir("tmp"),
+        QStringLiteral("LockFile=") + dir("nzbget.lock"),
+        QStringLiteral("LogFile=") + dir("nzbget.log"),
+        QStringLiteral("WebDir="),
+        QStringLiteral("ConfigTemplate="),
+        QStringLiteral("ControlIP=127.0.0.1"),
+        QStringLiteral("ControlPort=%1").arg(freePort()),
+        QStringLiteral("Server1.Active=yes"),
+        QStringLiteral("Server1.Host=") + inn.host,
+        QStringLiteral("Server1.Port=%1").arg(inn.port),
+        QStringLiteral("Server1.Connections=1"),
+        QStringLiteral("NzbDirInterval=1"),
+        QStringLiteral("NzbDirFileAge=1"),
+        QStringLiteral("CrcCheck=yes"),
+        QStringLiteral("ParCheck=manual"),
+        QStringLiteral("Unpack=no"),
+        QStringLiteral("AppendCategoryDir=no"),
+        QStringLiteral("OutputMode=log"),
+    };
+    for (const QString& o : options)
+        args << QStringLiteral("-o") << o;
+    QProcess nzbget;
+    nzbget.setProcessChannelMode(QProcess::MergedChannels);
+    std::string log;
+    QObject::connect(&nzbget, &QProcess::readyReadStandardOutput,
+                     [&] { log += nzbget.readAllStandardOutput().toStdString(); });
+    nzbget.start(QStringLiteral("nzbget"), args);
+    if (!nzbget.waitForStarted(10000))
+        return "nzbget did not start: " + nzbget.errorString().toStdString();
+    const bool done = QTest::qWaitFor(
+        [&] {
+            return log.find("Collection posting added to history") != std::string::npos ||
+                   nzbget.state() == QProcess::NotRunning;
+        },
+        60000);
+    nzbget.terminate();
+    if (!nzbget.waitForFinished(10000))
+        nzbget.kill();
+    nzbget.waitForFinished();
+    return done ? log : log + "\n(nzbget took too long)";
 }
 
 class PostingInnTest : public ::testing::Test {
@@ -361,4 +430,43 @@ TEST_F(PostingInnTest, AProjectTheBuilderRefusesEndsWithItsTextAndAFailingStatus
               std::string::npos)
         << run.err;
     EXPECT_NE(run.out.find("Disconnected from NNTP server"), std::string::npos) << run.out;
+}
+
+// A posting with --nzb, then a real download tool fetching the files through that NZB file from
+// the same server: nzbget joins the yEnc parts, checks their CRCs and names the files from them
+// (all files in one message, so the subjects do not name them).
+TEST_F(PostingInnTest, NzbgetRestoresTheFilesThroughTheNzbFileOfAPosting) {
+    std::string everyByte;
+    for (int round = 0; round < 40; ++round)
+        for (int b = 0; b < 256; ++b)
+            everyByte += static_cast<char>((b * 3 + round) & 0xFF);
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"big.bin", randomBytes(700001, 5)}, {"every byte.bin", everyByte}, {"one.bin", "x"}};
+    project.AttachmentsText.clear();
+    for (const auto& [name, bytes] : files) {
+        writeFile(dir / name, bytes);
+        project.AttachmentsText += (dir / name).string() + "\r\n";
+    }
+    project.EncodingMethod = kEncodingYEnc;
+    project.SplitLargeMessages = true;
+    project.SplitLines = 1000;
+    project.Subject = "k32 nzb " + uniqueMessageId("nzb");
+    save();
+    const fs::path nzb = dir / "posting.nzb";
+    const PostRun run = runPost(dir.path(), project.Name, false, {}, {},
+                                {QStringLiteral("--nzb"), QString::fromStdString(nzb.string())});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(run.messageIds.size(), 6u + 1 + 1) << run.out;
+    EXPECT_NE(run.out.find("Saved NZB file \"" + nzb.string() + "\""), std::string::npos)
+        << run.out;
+    const std::string validate = "xmllint --noout --nonet --dtdvalid '" KAVRIN32_NZB_DTD "' '" +
+                                 nzb.string() + "' 2>/dev/null";
+    EXPECT_EQ(std::system(validate.c_str()), 0) << readFile(nzb);
+
+    const std::string log = downloadWithNzbget(dir / "nzbget", nzb, *inn);
+    for (const auto& [name, bytes] : files) {
+        const fs::path got = dir / "nzbget" / "downloads" / "posting" / name;
+        EXPECT_TRUE(fs::exists(got) && readFile(got) == bytes) << name << "\n" << log;
+    }
+    EXPECT_EQ(log.find("CRC"), std::string::npos) << log;
 }

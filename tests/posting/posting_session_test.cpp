@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -74,7 +75,8 @@ private:
 
 struct Doc {
     std::string id;
-    std::uint64_t bigSize = 0;  // 0: a short text body
+    std::uint64_t bigSize = 0;            // 0: a short text body
+    std::vector<CarriedFile> files = {};  // the attached files it carries a share of
 };
 
 // Batches of documents; a batch may instead throw the builder's error.
@@ -104,6 +106,7 @@ public:
                            {"Message-Id", doc.SentMessageId}};
             doc.Body = d.bigSize ? std::make_unique<TextBody>(d.bigSize)
                                  : std::make_unique<TextBody>("body of " + d.id + "\r\n");
+            doc.Files = d.files;
             send(doc);
         }
     }
@@ -282,6 +285,94 @@ TEST_F(PostingSessionTest, ARefusedOrLostArticleIsAnErrorAndNeverPosted) {
                   c.serverClosed)
             << dump(observer.Memo);
         EXPECT_EQ(observer.Events.back(), "commands: idle");
+    }
+}
+
+// After the articles, the NZB file lists what the server accepted, and the memo names a file
+// the server did not take whole. It goes where the command line says, else beside the project
+// file when "Save NZB File" is on, else nowhere.
+TEST_F(PostingSessionTest, TheNzbFileListsWhatTheServerAcceptedAndTheMemoNamesIncompleteFiles) {
+    const auto part = [](const char* id, const std::string& name, std::uint32_t k,
+                         std::uint32_t n) {
+        return Doc{id, 0, {{1, name == "a.bin" ? 0u : 1u, "/f/" + name, name, k, n}}};
+    };
+    const std::vector<Doc> docs = {part("a1", "a.bin", 1, 3),
+                                   part("a2", "a.bin", 2, 3),
+                                   part("a3", "a.bin", 3, 3),
+                                   part("b1", "b.bin", 1, 1),
+                                   {"t1"}};
+    const std::string incomplete = "NZB file: a.bin is incomplete (2 of 3 parts posted)";
+    const struct {
+        const char* what;
+        QList<QByteArray> replies;
+        bool setting;
+        std::string nzbFile;
+        std::string expected;  // the file saved; empty: none
+        std::vector<std::string> memo;
+        bool error;
+    } cases[] = {
+        {"setting off", {"240 ok", "441 refused", "240 ok"}, false, "", "", {}, false},
+        {"command line",
+         {"240 ok", "441 refused", "240 ok"},
+         false,
+         (dir / "out.nzb").string(),
+         (dir / "out.nzb").string(),
+         {incomplete, "Saved NZB file \"" + (dir / "out.nzb").string() + "\""},
+         false},
+        {"beside the project",
+         {"240 ok", "441 refused", "240 ok"},
+         true,
+         "",
+         (dir / "proj.nzb").string(),
+         {incomplete, "Saved NZB file \"" + (dir / "proj.nzb").string() + "\""},
+         false},
+        {"unwritable", {"240 ok"}, false, (dir / "missing" / "x.nzb").string(), "", {}, true},
+        {"nothing accepted",
+         {"441 refused"},
+         true,
+         "",
+         "",
+         {"NZB file: a.bin is incomplete (0 of 3 parts posted)",
+          "NZB file: b.bin is incomplete (0 of 1 parts posted)",
+          "No NZB file saved: no part of an attached file was posted"},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedNntpServer s;
+        script(s, c.replies);
+        project.Server.Port = s.port();
+        project.Name = (dir / "proj.kv32").string();
+        advanced.SaveNzbFile = c.setting;
+        session.SetNzbFile(c.nzbFile);
+        std::filesystem::remove(dir / "proj.nzb");
+        observer.Memo.clear();
+        prompts.clear();
+        plan.Batches = {docs};
+        ASSERT_TRUE(session.Post(project, plan));
+        std::vector<std::string> nzbLines;
+        for (const auto& line : observer.Memo)
+            if (line.find("NZB") != std::string::npos)
+                nzbLines.push_back(line);
+        EXPECT_EQ(nzbLines, c.memo) << dump(observer.Memo);
+        EXPECT_EQ(session.Result().NzbFile, c.expected);
+        EXPECT_EQ(!session.Result().NzbError.empty(), c.error || c.memo.size() == 3);
+        if (c.error) {
+            ASSERT_FALSE(prompts.texts().empty());
+            EXPECT_TRUE(prompts.texts().back().starts_with("Unable to save NZB file \"" +
+                                                           c.nzbFile + "\": "))
+                << prompts.texts().back();
+        }
+        if (c.expected.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(dir / "proj.nzb"));
+            continue;
+        }
+        const std::string xml = readFile(c.expected);
+        for (const char* id :
+             {">a1@example.invalid<", ">a3@example.invalid<", ">b1@example.invalid<"})
+            EXPECT_NE(xml.find(id), std::string::npos) << id;
+        EXPECT_EQ(xml.find("a2@"), std::string::npos);
+        EXPECT_EQ(xml.find("t1@"), std::string::npos);
     }
 }
 
