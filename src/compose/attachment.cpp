@@ -373,6 +373,7 @@ void AttachedFile::appendDataLines(std::string& out, std::uint64_t first, std::u
     }
     if (m_buffer.size() < bytes + kInputSlack)
         m_buffer.resize(bytes + kInputSlack);
+    openForReading();
     if (!ReadFileAt(m_fd, m_buffer.data(), bytes, offset))
         throw ComposeError("Could not read attachment " + m_path);
     // Every line but the file's last is full, so the output size follows from the count.
@@ -397,9 +398,20 @@ void AttachedFile::appendDataLines(std::string& out, std::uint64_t first, std::u
         m_progress->position(static_cast<int>(m_bytesDone * 100 / m_size));
 }
 
+void AttachedFile::openForReading() {
+    if (m_fd < 0)
+        m_fd = ReopenAttachmentFile(m_path, m_device, m_inode, m_size);
+    if (m_fd < 0)
+        throw ComposeError("Could not read attachment " + m_path);
+}
+
 void AttachedFile::finishData() {
     // A file that grew since it was attached would be sent cut off at its old size.
+    openForReading();
     const bool ends = FileEndsAt(m_fd, m_size);
+    // Read to its end: the next reading (a document sent again) opens it anew.
+    ::close(m_fd);
+    m_fd = -1;
     std::vector<unsigned char>().swap(m_buffer);
     if (m_progress && m_shown) {
         m_progress->hide();
@@ -484,6 +496,19 @@ int OpenAttachmentFile(const std::string& path, UserPrompts& prompts, struct sta
     return fd;
 }
 
+int ReopenAttachmentFile(const std::string& path, dev_t device, ino_t inode, std::uint64_t size) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != device ||
+        st.st_ino != inode || static_cast<std::uint64_t>(st.st_size) != size) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool ReadFileAt(int fd, unsigned char* buffer, std::size_t n, std::uint64_t offset) {
     std::size_t got = 0;
     while (got < n) {
@@ -513,15 +538,15 @@ std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::str
     if (fd < 0)
         return nullptr;
     // The file is looked at (and an unusable one reported) whatever the method; only the two
-    // known methods make lines of it.
-    if (method != kMethodUUEncode && method != kMethodBase64) {
-        ::close(fd);
+    // known methods make lines of it. It is opened again when its data is read.
+    ::close(fd);
+    if (method != kMethodUUEncode && method != kMethodBase64)
         return nullptr;
-    }
     std::shared_ptr<AttachedFile> file(new AttachedFile);
     file->m_method = method;
     file->m_path = path;
-    file->m_fd = fd;
+    file->m_device = st.st_dev;
+    file->m_inode = st.st_ino;
     file->m_size = static_cast<std::uint64_t>(st.st_size);
     const std::string name = FileNameOfPath(path);
     if (method == kMethodUUEncode) {

@@ -10,9 +10,10 @@
 
 class UserPrompts;
 
-// Attached files become text lines, UUEncoded or as a Base64 MIME part. A file is opened and
+// Attached files become text lines, UUEncoded or as a Base64 MIME part. A file is looked at and
 // its size taken when it is attached; its lines are then known by number and length, and are
-// encoded from the file's bytes only when they are read out (never all held in memory).
+// encoded from the file's bytes only when they are read out (never all held in memory). The file
+// is open only while its data is read: a message may carry any number of files.
 
 inline constexpr std::int32_t kMethodUUEncode = 0;
 inline constexpr std::int32_t kMethodBase64 = 1;
@@ -77,11 +78,14 @@ private:
     std::uint64_t dataLineCount() const;
     std::uint64_t dataLineBytes(std::uint64_t index) const;  // without CR LF
     void appendDataLines(std::string& out, std::uint64_t first, std::uint64_t count);
+    void openForReading();
     void finishData();
 
     std::int32_t m_method = kMethodUUEncode;
     std::string m_path;
-    int m_fd = -1;
+    int m_fd = -1;  // open from the first data line read to the last
+    dev_t m_device = 0;
+    ino_t m_inode = 0;
     std::uint64_t m_size = 0;
     std::vector<std::string> m_before;  // fixed lines before the data
     std::vector<std::string> m_after;   // fixed lines after the data
@@ -102,6 +106,9 @@ std::shared_ptr<AttachedFile> OpenAttachment(std::int32_t method, const std::str
 // Opens a file to attach, for reading: a regular file only, so reading it ends. Returns -1,
 // after the warning OpenAttachment describes, when it cannot be used; st holds its facts.
 int OpenAttachmentFile(const std::string& path, UserPrompts& prompts, struct stat& st);
+// Opens an attached file again when its data is to be read: -1 unless the path still leads to
+// the file that was attached (same device and inode), still of the size it had.
+int ReopenAttachmentFile(const std::string& path, dev_t device, ino_t inode, std::uint64_t size);
 // Reads exactly n bytes at offset; false when the file ends first or a read fails.
 bool ReadFileAt(int fd, unsigned char* buffer, std::size_t n, std::uint64_t offset);
 // True when the file has no byte at offset size: it has not grown past the size it had.

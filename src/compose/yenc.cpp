@@ -6,7 +6,6 @@
 #include "compose/crc32.h"
 #include "platform/user_prompts.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #if defined(__x86_64__)
@@ -381,15 +380,9 @@ void YEncFile::openIfClosed() {
             failRead();
         return;
     }
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    m_fd = ReopenAttachmentFile(m_path, m_device, m_inode, m_size);
+    if (m_fd < 0)
         failRead();
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != m_device ||
-        st.st_ino != m_inode || static_cast<std::uint64_t>(st.st_size) != m_size) {
-        ::close(fd);
-        failRead();
-    }
-    m_fd = fd;
 }
 
 void YEncFile::closeFile() {

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -288,6 +289,50 @@ TEST_F(ExportTest, AServerThatIsNotStoredIsNoConcernOfTheExport) {
     const std::string errors = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors.find("server"), std::string::npos) << errors;
+}
+
+// Each attached file is open only while it is encoded, so one message carries more files than
+// the process may hold open at once.
+TEST_F(ExportTest, AMessageCarriesMoreFilesThanCanBeOpenAtOnce) {
+    constexpr int kFiles = 10000;
+    std::string list;
+    for (int i = 0; i < kFiles; ++i) {
+        const auto file = dir / ("f" + std::to_string(i) + ".bin");
+        writeFile(file, "file " + std::to_string(i));
+        list += std::to_string(i) + "=" + file.string() + "\r\n";
+    }
+    const struct {
+        const char* method;
+        const char* perFile;
+    } cases[] = {{"0", "begin 644 f"}, {"1", "Content-Transfer-Encoding: base64"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        const auto path = dir / "many.kv32";
+        writeFile(path, std::string("[Kavrin/32]\r\nSubject=S\r\nFrom Name=N\r\nCrosspost=1\r\n"
+                                    "Post Seperate Message for Each Attached File=0\r\n"
+                                    "Encoding Method=") +
+                            c.method + "\r\n[Newsgroups]\r\n0=alt.test\r\n[Attachments]\r\n" +
+                            list);
+        const auto out = dir / ("out" + std::string(c.method));
+        rlimit old{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+        rlimit few = old;
+        few.rlim_cur = 64;
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+        ::testing::internal::CaptureStderr();
+        const int status = runExport({out.string(), path.string()});
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        ::setrlimit(RLIMIT_NOFILE, &old);
+        EXPECT_EQ(status, 0);
+        EXPECT_TRUE(errors.empty()) << errors.substr(0, 500);
+        ASSERT_THAT(listDir(out), ElementsAre("0001.eml", "posting.nzb"));
+        const std::string text = readFile(out / "0001.eml");
+        std::size_t carried = 0;
+        for (auto at = text.find(c.perFile); at != std::string::npos;
+             at = text.find(c.perFile, at + 1))
+            ++carried;
+        EXPECT_EQ(carried, std::size_t{kFiles});
+    }
 }
 
 TEST_F(ExportTest, BadArguments) {
