@@ -36,6 +36,14 @@ void pick(const std::vector<std::string>& list, std::string& field) {
             RandomBelow(static_cast<std::int32_t>(std::min<std::size_t>(list.size(), INT32_MAX))))];
 }
 
+// NNTP forbids NUL in an article, and servers and readers cut or refuse one that holds it; in
+// text it becomes a blank, as control characters in header values do.
+std::vector<std::string> withoutNul(std::vector<std::string> lines) {
+    for (auto& line : lines)
+        std::replace(line.begin(), line.end(), '\0', ' ');
+    return lines;
+}
+
 bool isRegularFile(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -58,6 +66,10 @@ void ArticleBody::addLines(const std::vector<std::string>& lines) {
 void ArticleBody::addAttachment(std::shared_ptr<AttachedFile> file) {
     m_lines += file->lineCount();
     m_items.push_back({{}, std::move(file), nullptr});
+}
+
+void ArticleBody::replaceLine(std::size_t item, std::string line) {
+    m_items.at(item).line = std::move(line);
 }
 
 void ArticleBody::addYEnc(std::shared_ptr<YEncFile> file) {
@@ -302,9 +314,34 @@ void ArticleBuilder::BuildArticleHeaders(const std::vector<std::string>& batch,
     m_article.XNoArchive = p.XNoArchive;
 }
 
+void ArticleBuilder::addDelimiter() {
+    m_delimiters.push_back(m_article.Body.items().size());
+    m_article.Body.addLine("--" + m_mime.Boundary);
+}
+
+void ArticleBuilder::settleBoundary() {
+    const auto& items = m_article.Body.items();
+    std::vector<bool> delimiter(items.size());
+    for (std::size_t i : m_delimiters)
+        delimiter[i] = true;
+    const auto collides = [&](const std::string& boundary) {
+        const std::string start = "--" + boundary;
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (!delimiter[i] && !items[i].file && !items[i].yenc &&
+                items[i].line.starts_with(start))
+                return true;
+        return false;
+    };
+    m_boundary = m_mime.Boundary;
+    for (int n = 1; collides(m_boundary); ++n)
+        m_boundary = m_mime.Boundary + "_" + std::to_string(n);
+    for (std::size_t i : m_delimiters)
+        m_article.Body.replaceLine(i, "--" + m_boundary);
+}
+
 void ArticleBuilder::addTextPartHeaders(const std::vector<std::string>& lines) {
     ArticleBody& body = m_article.Body;
-    body.addLine("--" + m_mime.Boundary);
+    addDelimiter();
     // Text with bytes above 127 is UTF-8 here; calling it us-ascii would garble it.
     if (hasHighBytes(lines)) {
         body.addLine("Content-Type: text/plain; charset=utf-8");
@@ -319,11 +356,13 @@ void ArticleBuilder::addTextPartHeaders(const std::vector<std::string>& lines) {
 void ArticleBuilder::BuildArticleText() {
     ArticleBody& body = m_article.Body;
     body.clear();
+    m_delimiters.clear();
+    const std::vector<std::string> lines = withoutNul(m_project.Body);
     if (isMime()) {
         body.addLine("This is a multi-part message in MIME format.");
-        addTextPartHeaders(m_project.Body);
+        addTextPartHeaders(lines);
     }
-    body.addLines(m_project.Body);
+    body.addLines(lines);
     if (isMime())
         body.addLine("");
 }
@@ -348,7 +387,7 @@ void ArticleBuilder::AttachFile(const std::string& path) {
     if (cutHere)
         body.addLine("BEGIN --- CUT HERE --- Cut Here --- cut here --- " + listed);
     if (isMime())
-        body.addLine("--" + m_mime.Boundary);
+        addDelimiter();
     body.addAttachment(std::move(file));
     if (cutHere)
         body.addLine("END --- CUT HERE --- Cut Here --- cut here --- " + listed);
@@ -363,7 +402,7 @@ void ArticleBuilder::AppendSignature() {
         return;
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    const std::vector<std::string> lines = splitLines(decodeText(bytes.str()));
+    const std::vector<std::string> lines = withoutNul(splitLines(decodeText(bytes.str())));
     if (isMime())
         addTextPartHeaders(lines);
     m_article.Body.addLines(lines);
@@ -435,9 +474,13 @@ void ArticleBuilder::EmitArticle(const SendArticle& sendArticle) {
     }
     HeaderList headers = commonHeaders(m_article.Subject, m_article.MessageId);
     if (isMime()) {
+        settleBoundary();
         headers.emplace_back("Mime-Version", m_mime.MimeVersion);
-        headers.emplace_back("Content-Type", m_mime.ContentType);
-        m_article.Body.addLine("--" + m_mime.Boundary + "--");
+        headers.emplace_back("Content-Type",
+                             m_boundary == m_mime.Boundary
+                                 ? m_mime.ContentType
+                                 : "multipart/mixed; boundary=\"" + m_boundary + "\"");
+        m_article.Body.addLine("--" + m_boundary + "--");
     }
     const std::uint64_t total = m_article.Body.lineCount();
     OutgoingDocument document(std::move(headers), m_article.Body, 0, total, m_progress);
@@ -446,6 +489,8 @@ void ArticleBuilder::EmitArticle(const SendArticle& sendArticle) {
 }
 
 void ArticleBuilder::EmitArticleInParts(const SendArticle& sendArticle) {
+    if (isMime())
+        settleBoundary();
     const std::uint64_t total = m_article.Body.lineCount();
     // A threshold of 1 (or less, from a hand-edited project) leaves the body whole.
     const std::uint64_t chunk =

@@ -37,6 +37,8 @@ public:
     void addLines(const std::vector<std::string>& lines);
     void addAttachment(std::shared_ptr<AttachedFile> file);
     void addYEnc(std::shared_ptr<YEncFile> file);
+    // Replaces the text of a text line (by its place among the items).
+    void replaceLine(std::size_t item, std::string line);
     std::uint64_t lineCount() const { return m_lines; }
     bool hasYEnc() const { return m_yencFiles != 0; }
     // The text lines and the attached files' lines, attached files encoded now, a yEnc file's
@@ -191,6 +193,13 @@ private:
     std::vector<CarriedFile> filesInLines(std::uint64_t first, std::uint64_t end,
                                           std::uint64_t chunk) const;
     void addTextPartHeaders(const std::vector<std::string>& lines);
+    // A MIME delimiter line ("--" and the boundary), noted so the boundary can still change.
+    void addDelimiter();
+    // Settles the message's boundary once its text is complete: the run's boundary, unless a
+    // text line begins with "--" and it, which would end the multipart there for a reader; then
+    // the first of it + "_1", "_2", ... that no text line begins with. The delimiter lines are
+    // written with it.
+    void settleBoundary();
     bool isMime() const;
 
     TProject& m_project;
@@ -200,6 +209,8 @@ private:
     UserPrompts& m_prompts;
     EncodeProgress* m_progress;
     TArticle m_article;
+    std::vector<std::size_t> m_delimiters;  // body items that are MIME delimiter lines
+    std::string m_boundary;                 // the message's boundary, once settled
     LocalMoment m_articleMoment;
     std::string m_sentSubject;
     std::string m_sentMessageId;

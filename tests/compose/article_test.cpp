@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
 #include <set>
 
 namespace {
@@ -349,6 +350,52 @@ TEST_F(BuilderTest, MimeMessageWithFileAndSignature) {
                                    "me",
                                    "",
                                    "--" + b + "--"}));
+}
+
+// A text line that begins with "--" and the run's boundary (a quoted earlier post, say) would end
+// the multipart there: such a message takes the boundary with the first suffix no text line
+// begins with, and no random draw is spent on it.
+TEST_F(BuilderTest, TextHoldingTheBoundaryGivesTheMessageAnotherOne) {
+    project.EncodingMethod = kEncodingBase64;
+    const std::string b = mime->Boundary;
+    project.AttachmentsText = file("a.bin", "abc") + "\r\n";
+    const struct {
+        std::vector<std::string> body;
+        std::string signature;
+        std::string boundary;
+    } cases[] = {
+        {{"L1", "-- " + b}, "me\r\n", b},
+        {{"quoting:", "--" + b, "--" + b + "_1--"}, "", b + "_2"},
+        {{"L1"}, "--" + b + " in the signature\r\n", b + "_1"},
+    };
+    std::optional<std::int32_t> nextDraw;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.boundary);
+        ResetComposeRunState();
+        mime = std::make_unique<TMIME>();
+        project.Body = c.body;
+        project.SignatureFile = c.signature.empty() ? "" : file("sig.txt", c.signature);
+        builder = std::make_unique<ArticleBuilder>(project, lists, *mime, env, prompts);
+        const auto docs = post();
+        ASSERT_EQ(docs.size(), 1u);
+        EXPECT_EQ(docs[0].header("Content-Type"),
+                  "multipart/mixed; boundary=\"" + c.boundary + "\"");
+        std::size_t delimiters = 0;
+        for (const auto& line : docs[0].lines)
+            delimiters += line == "--" + c.boundary;
+        EXPECT_EQ(delimiters, c.signature.empty() ? 2u : 3u);
+        EXPECT_EQ(docs[0].lines.back(), "--" + c.boundary + "--");
+        const std::int32_t draw = RandomBelow(1 << 30);
+        EXPECT_EQ(draw, nextDraw.value_or(draw));
+        nextDraw = draw;
+    }
+}
+
+// NNTP forbids NUL: in the message and the signature it becomes a blank.
+TEST_F(BuilderTest, NulInTextBecomesABlank) {
+    project.Body = {std::string("a\0b", 3)};
+    project.SignatureFile = file("sig.txt", std::string("sig\0\r\n\0", 7));
+    EXPECT_THAT(post()[0].lines, ElementsAre("a b", "sig ", " "));
 }
 
 TEST_F(BuilderTest, NonAsciiTextPartsDeclareUtf8) {
