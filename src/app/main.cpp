@@ -8,7 +8,7 @@ void printUsage() {
     std::fputs(
         "Usage: kavrin32 [PROJECT.kv32]\n"
         "       kavrin32 --post PROJECT.kv32 [--yes] [--nzb FILE]\n"
-        "       kavrin32 --export DIR PROJECT.kv32\n"
+        "       kavrin32 --export DIR PROJECT.kv32 [--replace]\n"
         "       kavrin32 --import-settings FILE.reg\n"
         "       kavrin32 --get-newsgroups HOST [--yes]\n"
         "       kavrin32 --update-newsgroups HOST [--yes]\n"
@@ -21,6 +21,7 @@ void printUsage() {
         "                     accepted as FILE (download tools fetch the files through it)\n"
         "  --export           write every document a posting would send as DIR/0001.eml, ...,\n"
         "                     and DIR/posting.nzb when files are attached\n"
+        "  --replace          let --export replace the documents of an earlier export in DIR\n"
         "  --import-settings  merge a Windows registry export of the program's settings\n"
         "  --get-newsgroups   fetch a stored server's whole newsgroup list\n"
         "  --update-newsgroups fetch only the groups created since the last fetch\n"

@@ -113,7 +113,8 @@ TEST_F(HostileFiles, ASettingsFileThatIsNoRegularFileHoldsUpNoCommand) {
         EXPECT_NE(run.err.find(told), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("Nothing was imported."), std::string::npos) << run.err;
 
-        run = runProgram(config, {QStringLiteral("--export"), q(dir / "out"), q(dir / "p.kv32")});
+        run = runProgram(config, {QStringLiteral("--export"),
+                                  q(dir / (std::string("out-") + standIn)), q(dir / "p.kv32")});
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_NE(run.err.find(told), std::string::npos) << run.err;

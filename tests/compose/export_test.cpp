@@ -335,9 +335,61 @@ TEST_F(ExportTest, AMessageCarriesMoreFilesThanCanBeOpenAtOnce) {
     }
 }
 
+// A name already in the folder is never written through: a link where a document, the NZB file
+// or a temporary file of the export could go leaves the file it leads to as it was.
+TEST_F(ExportTest, LinksInTheFolderAreNotWrittenThrough) {
+    const auto path = project("Subject=S\r\nFrom Name=N\r\nCrosspost=1\r\n");
+    const auto out = dir / "out";
+    std::filesystem::create_directories(out);
+    writeFile(dir / "victim.txt", "precious");
+    std::filesystem::create_symlink(dir / "victim.txt", out / "0001.eml.part");
+    std::filesystem::create_symlink(dir / "victim.txt", out / "posting.nzb");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runExport({out.string(), path.string()}), 0);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(readFile(dir / "victim.txt"), "precious");
+    for (const char* name : {"0001.eml", "posting.nzb"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(out / name)))
+            << name;
+}
+
+// Documents of an earlier, longer export would stay beside the new ones: such a folder is
+// refused, named, unless --replace is given, which removes those documents (and nothing else)
+// first.
+TEST_F(ExportTest, AnEarlierExportIsReplacedOnlyWhenAskedTo) {
+    const auto path = project("Subject=S\r\nFrom Name=N\r\nCrosspost=1\r\n");
+    const auto out = dir / "out";
+    std::filesystem::create_directories(out);
+    for (const char* name : {"0001.eml", "0002.eml", "0003.eml"})
+        writeFile(out / name, "old");
+    writeFile(out / "notes.txt", "mine");
+    writeFile(out / "123.eml", "mine");
+    writeFile(dir / "victim.txt", "precious");
+    std::filesystem::create_symlink(dir / "victim.txt", out / "0004.eml");
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runExport({out.string(), path.string()}), 1);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("The folder \"" + out.string() +
+                          "\" already holds 4 exported documents (0001.eml to 0004.eml)"),
+              std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("--replace"), std::string::npos) << errors;
+    EXPECT_EQ(readFile(out / "0003.eml"), "old");
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runExport({out.string(), path.string(), "--replace"}), 0);
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_THAT(listDir(out),
+                ElementsAre("0001.eml", "0002.eml", "123.eml", "notes.txt", "posting.nzb"));
+    EXPECT_TRUE(readFile(out / "0001.eml").starts_with("From: "));
+    EXPECT_EQ(readFile(dir / "victim.txt"), "precious");
+}
+
 TEST_F(ExportTest, BadArguments) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(runExport({"only-one"}), 2);
+    EXPECT_EQ(runExport({"only-one", "--replace"}), 2);
     EXPECT_EQ(runExport({(dir / "out").string(), (dir / "nothing.kv32").string()}), 1);
     ::testing::internal::GetCapturedStderr();
 }

@@ -58,6 +58,7 @@ expect 'kavrin32 --post weekly.kv32 --nzb weekly.nzb --yes ' ''
 expect 'kavrin32 --export ' 'posts'
 expect 'kavrin32 --export posts ' 'OLD.KV32 posts weekly.kv32'
 expect 'kavrin32 --export posts weekly.kv32 ' ''
+expect 'kavrin32 --export posts weekly.kv32 -' '--replace'
 expect 'kavrin32 --import-settings ' 'backup.reg posts windows.REG'
 expect 'kavrin32 --import-settings backup.reg ' ''
 
