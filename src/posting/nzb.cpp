@@ -96,7 +96,10 @@ std::vector<NzbFile> TNzbRecord::Files() const {
               [](const auto& a, const auto& b) { return a.second->order < b.second->order; });
     // Copies of one file are the same path at the same place of their messages.
     std::vector<std::pair<std::size_t, const Copy*>> best;
-    for (const auto& [ordinal, copy] : copies) {
+    for (const auto& entry : copies) {
+        // By name, not by structured binding: clang before 16 cannot capture those.
+        const std::size_t ordinal = entry.first;
+        const Copy* copy = entry.second;
         const auto same = std::find_if(best.begin(), best.end(), [&](const auto& b) {
             return b.first == ordinal && b.second->file.path == copy->file.path;
         });
