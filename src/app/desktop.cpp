@@ -60,6 +60,9 @@ int runDesktop(int argc, char** argv) {
                          if (mayAsk)
                              manager.release();
                      });
+    // The program ends with its main window, also while the help window is open.
+    QObject::connect(&window, &TfrmKavrin::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
                      &TfrmKavrin::endOnSignal);

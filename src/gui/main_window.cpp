@@ -25,7 +25,6 @@
 #include "widgets/speed_button.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -331,6 +330,7 @@ void TfrmKavrin::FormClose() {
         m_nntp.Quit();
     m_context.nntpJob.Value = jobNothing;
     m_closed = true;
+    emit closed();
 }
 
 bool TfrmKavrin::saveSessionState(bool mayAsk) {
@@ -358,13 +358,14 @@ void TfrmKavrin::endOnSignal() {
         return;
     saveSessionState(false);
     m_closed = true;
+    // A running posting is stopped; the window closes when its session has ended.
     if (m_session.Running()) {
         m_closeAfterPosting = true;
         m_session.StopNow();
         return;
     }
     close();
-    QCoreApplication::exit(0);
+    emit closed();
 }
 
 void TfrmKavrin::UpdateTitle() {

@@ -71,7 +71,7 @@ public:
     // to that question would do, so "Last" never claims to be a file it differs from.
     bool saveSessionState(bool mayAsk);
     // SIGTERM or SIGHUP: the session stored without a question, a running posting stopped, and
-    // the program ended.
+    // the window closed (closed() ends the program).
     void endOnSignal();
 
     // The commands, as their menu items run them.
@@ -107,6 +107,11 @@ public:
     void ProgressValue(int percent) override;
     void BusyCursor(bool on) override;
     void PostingCommands(bool posting) override;
+
+signals:
+    // The window has closed for good: the program ends with it, whatever other windows (the
+    // help window) are still open.
+    void closed();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -15,7 +15,6 @@
 #include "widgets/vlistbox.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScrollBar>
@@ -65,10 +64,11 @@ void TfrmKavrin::mniFilePostItClick() {
     m_encodeProgress->hide();
     if (m_closeAfterPosting) {
         m_closeAfterPosting = false;
-        const bool exiting = m_closed;
+        const bool stored = m_closed;
         close();
-        if (exiting)
-            QCoreApplication::exit(0);
+        // The session was stored when a signal ended the program: closing asked nothing.
+        if (stored)
+            emit closed();
     }
 }
 

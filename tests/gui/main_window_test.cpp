@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 
@@ -198,14 +199,17 @@ TEST_F(MainWindowTest, ClosingAsksAboutUnsavedWorkAndKeepsItAsLast) {
     start({path(dir / "holiday.kv32")});
     control<QComboBox>("cbxSubject")->setEditText(QStringLiteral("unsaved"));
 
+    QSignalSpy closed(window.get(), &TfrmKavrin::closed);
     prompts.answerNext(PromptAnswer::Cancel);
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(closed.count(), 0);
     EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Do you want to save holiday.kv32?"});
 
     // No: the work survives as "Last", no longer claiming to be the file.
     prompts.answerNext(PromptAnswer::No);
     EXPECT_TRUE(window->close());
+    EXPECT_EQ(closed.count(), 1);
     const TProject last = storedProject("Last");
     EXPECT_EQ(last.Name, "Untitled");
     EXPECT_EQ(last.Subject, "unsaved");
