@@ -255,11 +255,12 @@ void TfrmKavrin::firstRun() {
         PromptAnswer::Yes)
         openServerList();
     m_default = TProject::FirstStartDefault();
-    const bool preferences =
-        m_context.prompts.confirm("Would you like to set up project preferences now?") ==
-        PromptAnswer::Yes;
-    // Without a preferences dialog to save it, the first-run default is stored as it stands.
-    if (!preferences || !openPreferences())
+    // The preferences dialog edits the first-run default and saves it on OK; a No stores it
+    // as it stands.
+    if (m_context.prompts.confirm("Would you like to set up project preferences now?") ==
+        PromptAnswer::Yes)
+        openPreferences();
+    else
         SaveProjectToRegistry(m_default, "Default", m_context.store, m_context.prompts);
 }
 
@@ -424,15 +425,13 @@ void TfrmKavrin::mniHelpAboutClick() {
     about.exec();
 }
 
-bool TfrmKavrin::openServerList() {
+void TfrmKavrin::openServerList() {
     // Closing the list refreshes the server box.
     TfrmNewsgroupServers servers(m_context, *this, nullptr, this);
     servers.exec();
-    return true;
 }
 
-bool TfrmKavrin::openPreferences() {
+void TfrmKavrin::openPreferences() {
     TfrmPreferences preferences(m_context, *this, this);
     preferences.exec();
-    return true;
 }

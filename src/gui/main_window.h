@@ -135,8 +135,8 @@ private:
     void mniHelpContentsClick();
     void mniHelpHowToUseHelpClick();
     void mniHelpAboutClick();
-    bool openPreferences();
-    bool openServerList();
+    void openPreferences();
+    void openServerList();
 
     // Projects (main_window_project.cpp).
     ProjectForm readForm() const;
