@@ -35,12 +35,14 @@ inline const std::filesystem::path& fuzzScratchDir() {
         std::string tmpl = (base / "kavrin32-fuzz-XXXXXX").string();
         if (!::mkdtemp(tmpl.data()))
             fuzzCheckFailed("mkdtemp", __FILE__, __LINE__);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(fuzzScratchDir(), ignored);
-        });
         return std::filesystem::path(tmpl);
     }();
+    // Registered once the path is made, so it runs before the path itself is destroyed.
+    static const bool removedAtExit = std::atexit([] {
+                                          std::error_code ignored;
+                                          std::filesystem::remove_all(fuzzScratchDir(), ignored);
+                                      }) == 0;
+    (void)removedAtExit;
     return dir;
 }
 
