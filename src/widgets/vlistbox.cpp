@@ -1,7 +1,9 @@
 #include "widgets/vlistbox.h"
 
 #include "widgets/ps_header.h"
+#include "widgets/vlistbox_accessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDrag>
 #include <QKeyEvent>
@@ -21,9 +23,14 @@ namespace {
 
 constexpr int TextMargin = 2;
 
+QString unassignedText(int row) {
+    return QStringLiteral("Item %1 Warning: OnGetItem not assigned!").arg(qint64(row) + 1);
+}
+
 }  // namespace
 
 TVListBox::TVListBox(QWidget* parent) : QAbstractScrollArea(parent) {
+    TVListBoxAccessible::Install();
     setFocusPolicy(Qt::StrongFocus);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     viewport()->setObjectName(QStringLiteral("rows"));
@@ -87,6 +94,7 @@ void TVListBox::SetRowCount(int Value) {
     m_top = std::clamp(m_top, 1, maxTop());
     updateScrollBars();
     viewport()->update();
+    TVListBoxAccessible::RowCountChanged(this);
 }
 
 void TVListBox::SetRowHeight(int Value) {
@@ -114,6 +122,7 @@ void TVListBox::SetItemIndex(int Value) {
     }
     if (Value < 0 || Value >= m_rowCount)
         return;
+    const bool moved = Value != m_itemIndex;
     m_itemIndex = Value;
     const int row = Value + 1;
     const int visible = VisibleRows();
@@ -123,6 +132,8 @@ void TVListBox::SetItemIndex(int Value) {
         SetTopRow(row - qMax(visible, 1) + 1);
     emit OnChange();
     viewport()->update();
+    if (moved)
+        announceFocus();
 }
 
 void TVListBox::SetTopRow(int Value) {
@@ -395,6 +406,12 @@ bool TVListBox::isProtected(int row) const {
 void TVListBox::applySelection(int target, bool extension, bool shift, bool ctrl) {
     if (target < 0 || target >= m_rowCount)
         return;
+    // A screen reader hears about the two rows the user is looking at: the target and the row
+    // the focus leaves. Asking costs a look through the ranges, so only while one listens.
+    const bool tell = TVListBoxAccessible::Listening();
+    const int left = m_itemIndex;
+    const bool targetWas = tell && m_selections.IsSelected(target);
+    const bool leftWas = tell && left >= 0 && m_selections.IsSelected(left);
     syncSelectionHooks();
     bool ok = true;
     if (!m_multiSelect) {
@@ -423,7 +440,83 @@ void TVListBox::applySelection(int target, bool extension, bool shift, bool ctrl
     }
     if (!ok)
         emit OnCannotSelect();
+    if (tell) {
+        announceSelection(target, targetWas);
+        if (left != target)
+            announceSelection(left, leftWas);
+    }
     SetItemIndex(target);
+}
+
+bool TVListBox::selectForClient(int row, bool select) {
+    if (row < 0 || row >= m_rowCount)
+        return false;
+    syncSelectionHooks();
+    const bool was = m_selections.IsSelected(row);
+    if (was == select)
+        return true;
+    // A single-selection list always keeps its one row, as it does for the user.
+    if (!select && !m_multiSelect)
+        return false;
+    bool ok;
+    if (select) {
+        if (!m_multiSelect)
+            m_selections.Clear();
+        ok = m_selections.SelectRange(row, 1);
+    } else {
+        ok = m_selections.DeselectRow(row);
+    }
+    if (!ok)
+        emit OnCannotSelect();
+    announceSelection(row, was);
+    return ok && m_selections.IsSelected(row) == select;
+}
+
+QString TVListBox::rowText(int row) const {
+    if (!OnGetItem)
+        return unassignedText(row);
+    TOwnerDrawState state;
+    if (!isEnabled())
+        state |= odDisabled;
+    if (row == m_itemIndex && hasFocus())
+        state |= odFocused;
+    if (m_selections.IsSelected(row))
+        state |= odSelected;
+    // The columns the user can see, read left to right; empty cells would only be noise.
+    QStringList texts;
+    const int count = m_columns.Count();
+    for (int c = 0; c < count; ++c) {
+        if (m_columns.Width(c) == 0 && c + 1 < count)
+            continue;
+        QString text;
+        QFont cellFont = font();
+        QColor textColor, background;
+        OnGetItem(const_cast<TVListBox*>(this), row, c + 1, text, state, cellFont, textColor,
+                  background);
+        if (!text.isEmpty())
+            texts << text;
+    }
+    return texts.join(QStringLiteral(", "));
+}
+
+void TVListBox::announceFocus() {
+    if (m_itemIndex < 0 || !TVListBoxAccessible::Listening() || !hasFocus())
+        return;
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(m_itemIndex);
+    TVListBoxAccessible::Send(&event);
+}
+
+void TVListBox::announceSelection(int row, bool wasSelected) {
+    if (row < 0 || row >= m_rowCount || !TVListBoxAccessible::Listening())
+        return;
+    const bool selected = m_selections.IsSelected(row);
+    if (selected == wasSelected)
+        return;
+    QAccessibleEvent event(this,
+                           selected ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
+    event.setChild(row);
+    TVListBoxAccessible::Send(&event);
 }
 
 // --- painting ---------------------------------------------------------------------------
@@ -487,7 +580,7 @@ void TVListBox::paintCell(QPainter& p, int row, int col, const QRect& cell, TOwn
     if (OnGetItem) {
         OnGetItem(this, row, col + 1, text, state, cellFont, textColor, background);
     } else {
-        text = QStringLiteral("Item %1 Warning: OnGetItem not assigned!").arg(qint64(row) + 1);
+        text = unassignedText(row);
     }
 
     const int last = m_columns.Count() - 1;
@@ -537,6 +630,11 @@ void TVListBox::changeEvent(QEvent* event) {
 void TVListBox::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
+    // The toolkit announces the list itself once the focus has moved, after this handler;
+    // the focused row is announced after that, so a screen reader ends up on the row.
+    if (TVListBoxAccessible::Listening())
+        QMetaObject::invokeMethod(
+            this, [this] { announceFocus(); }, Qt::QueuedConnection);
 }
 
 void TVListBox::focusOutEvent(QFocusEvent* event) {
@@ -704,9 +802,17 @@ void TVListBox::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_Space:
             if (m_multiSelect && !m_extendedSelect && m_itemIndex >= 0) {
+                const bool was = m_selections.IsSelected(m_itemIndex);
                 syncSelectionHooks();
                 if (!m_selections.Toggle(m_itemIndex))
                     emit OnCannotSelect();
+                announceSelection(m_itemIndex, was);
+                return;
+            }
+            if (m_multiSelect && m_extendedSelect) {
+                selectByKey(
+                    static_cast<int>(std::clamp<qint64>(cur < 0 ? shown : cur, 0, m_rowCount - 1)),
+                    ctrl);
                 return;
             }
             QAbstractScrollArea::keyPressEvent(event);
@@ -729,6 +835,17 @@ void TVListBox::keyPressEvent(QKeyEvent* event) {
     if (target == cur)
         return;
     moveByKey(static_cast<int>(target), mods);
+}
+
+// With extended selection Ctrl+arrows move the focus alone, so scattered rows are picked from
+// the keyboard as they are with Ctrl+click: Ctrl+Space toggles the focused row (a Ctrl+click on
+// it), Space selects it and keeps the rest. With nothing focused both act on the row that
+// shows the focus frame, the top row shown.
+void TVListBox::selectByKey(int target, bool ctrl) {
+    if (ctrl || !m_selections.IsSelected(target))
+        applySelection(target, false, false, true);
+    else if (target != m_itemIndex)
+        SetItemIndex(target);
 }
 
 void TVListBox::moveByKey(int target, Qt::KeyboardModifiers mods) {

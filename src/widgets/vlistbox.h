@@ -15,6 +15,8 @@
 
 class QPainter;
 class TPSHeader;
+class TVListBoxAccessible;
+class TVListBoxRowAccessible;
 
 enum TOwnerDrawStateFlag { odSelected = 0x1, odDisabled = 0x2, odFocused = 0x4 };
 Q_DECLARE_FLAGS(TOwnerDrawState, TOwnerDrawStateFlag)
@@ -154,6 +156,8 @@ protected:
 
 private:
     friend class TPSHeader;
+    friend class TVListBoxAccessible;
+    friend class TVListBoxRowAccessible;
 
     int maxTop() const;
     int positionOfTop(int top) const;
@@ -168,6 +172,14 @@ private:
     int rowAtY(int y) const;
     void applySelection(int target, bool extension, bool shift, bool ctrl);
     void moveByKey(int target, Qt::KeyboardModifiers mods);
+    void selectByKey(int target, bool ctrl);
+    // A screen reader's picks: row alone in a single-selection list, else added or taken out.
+    bool selectForClient(int row, bool select);
+    // The texts of a row's columns as one line, for a screen reader.
+    QString rowText(int row) const;
+    // Screen-reader events; they cost nothing while no client listens.
+    void announceFocus();
+    void announceSelection(int row, bool wasSelected);
     void autoScrollTick();
     void endPress();
     void startRowDrag();
