@@ -174,6 +174,9 @@ bool OutgoingDocument::readBody(std::string& out, std::size_t maxBytes) {
     while (m_span < m_spans.size() && (out.size() == start || out.size() - start < maxBytes)) {
         const BodySpan& span = m_spans[m_span];
         const auto& item = m_body.items()[span.item];
+        if (item.yenc && out.size() > start && m_spanLine == span.first &&
+            item.yenc->keepsPart(static_cast<std::uint32_t>(span.first)))
+            break;  // for heldBody
         const std::size_t done = out.size() - start;
         const std::size_t room = maxBytes > done ? maxBytes - done : 1;
         bool ended = true;
@@ -196,6 +199,26 @@ bool OutgoingDocument::readBody(std::string& out, std::size_t maxBytes) {
             m_spanLine = m_spans[m_span].first;
     }
     return true;
+}
+
+std::string_view OutgoingDocument::heldBody() {
+    if (m_span >= m_spans.size())
+        return {};
+    const BodySpan& span = m_spans[m_span];
+    const auto& item = m_body.items()[span.item];
+    if (!item.yenc)
+        return {};
+    const auto part = static_cast<std::uint32_t>(span.first);
+    if (m_spanLine == span.first) {
+        if (!item.yenc->keepsPart(part))
+            return {};
+        item.yenc->beginPart(part, m_progress);
+        m_spanLine = span.first + 1;
+    }
+    const std::string_view held = item.yenc->heldPart();
+    if (!held.empty() && ++m_span < m_spans.size())
+        m_spanLine = m_spans[m_span].first;
+    return held;
 }
 
 std::string OutgoingDocument::wholeText() {

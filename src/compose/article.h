@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -111,6 +112,11 @@ public:
     // an attached file reads short or has changed; the body's end is then never reached, so a
     // caller that stops on the error sends no truncated article.
     bool readBody(std::string& out, std::size_t maxBytes = std::size_t{1} << 20);
+    // The next stretch of the body when the document holds it encoded already (a yEnc part
+    // that bodySize encoded and kept), as a view valid until the next read: the caller sends it
+    // from there rather than from a copy. Empty when readBody is to give the next piece; a
+    // readBody that has appended something stops before such a stretch.
+    std::string_view heldBody();
     // Starts the body again from its first line (for a caller that must resend).
     void restartBody();
     // False when the body is yEnc parts alone, whose lines never begin with "." (the encoder

@@ -260,7 +260,8 @@ KAVRIN32_AVX512 char* escapeAvx512(const unsigned char* in, std::size_t n, char*
 
 // Appends the yEnc text of n bytes to out, which grows by little more than the text: the bytes
 // go in pieces small enough for the room left to hold whatever they become.
-void appendYEnc(std::string& out, const unsigned char* in, std::size_t n, int& column, bool last) {
+template <typename Buffer>
+void appendYEnc(Buffer& out, const unsigned char* in, std::size_t n, int& column, bool last) {
     std::size_t at = out.size();
     out.resize(at + n + n / 16 + 1024);
     for (std::size_t done = 0;;) {
@@ -433,10 +434,10 @@ void YEncFile::notePass(std::uint32_t part, std::uint32_t crc, std::uint64_t byt
     size = bytes;
 }
 
-std::pair<std::uint64_t, std::uint32_t> YEncFile::encodeRange(std::uint32_t part, std::string* out,
+std::pair<std::uint64_t, std::uint32_t> YEncFile::encodeRange(std::uint32_t part, ByteBuffer* out,
                                                               bool withProgress) {
     const std::uint64_t begin = partBegin(part), length = partLength(part);
-    std::string& sink = out ? *out : m_scratch;
+    ByteBuffer& sink = out ? *out : m_scratch;
     std::uint64_t bytes = 0;
     std::uint32_t crc = 0;
     int column = 0;
@@ -474,12 +475,12 @@ std::uint64_t YEncFile::partSize(std::uint32_t part, EncodeProgress* progress) {
         m_cache.clear();
         // Room for the usual text at once, so the buffer does not grow by doubling.
         m_cache.reserve(partLength(part) + partLength(part) / 16 + 4096);
-        m_cache += headLines(part);
+        m_cache.append(headLines(part));
         const auto [bytes, crc] = encodeRange(part, &m_cache, true);
         notePass(part, crc, bytes);
         if (part == m_parts)
             hideProgress();
-        m_cache += tailLine(part, true);
+        m_cache.append(tailLine(part, true));
         m_cachedPart = part;
         return m_cache.size();
     }
@@ -508,7 +509,7 @@ bool YEncFile::nextPart(std::string& out, std::size_t maxBytes) {
     if (m_cachedPart == m_part) {
         const std::size_t n =
             std::min(m_cache.size() - m_cachePos, std::max<std::size_t>(maxBytes, 1));
-        out.append(m_cache, m_cachePos, n);
+        out.append(m_cache.data() + m_cachePos, n);
         m_cachePos += n;
         if (m_cachePos == m_cache.size())
             m_stage = Stage::Done;
@@ -543,6 +544,15 @@ bool YEncFile::nextPart(std::string& out, std::size_t maxBytes) {
         }
     }
     return true;
+}
+
+std::string_view YEncFile::heldPart() {
+    if (m_stage == Stage::Done || m_cachedPart != m_part)
+        return {};
+    const std::string_view rest = m_cache.view().substr(m_cachePos);
+    m_cachePos = m_cache.size();
+    m_stage = Stage::Done;
+    return rest;
 }
 
 std::string YEncFile::partText(std::uint32_t part) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "compose/byte_buffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/types.h>
@@ -61,6 +64,11 @@ public:
     void beginPart(std::uint32_t part, EncodeProgress* progress = nullptr);
     bool nextPart(std::string& out, std::size_t maxBytes);
     bool partEnded() const { return m_stage == Stage::Done; }
+    // The rest of the part being read when partSize kept it encoded, as a view valid until a
+    // part is sized or begun again; the part has then been read. Empty when nextPart is to
+    // produce it.
+    std::string_view heldPart();
+    bool keepsPart(std::uint32_t part) const { return part != 0 && m_cachedPart == part; }
 
     // All of part k at once (tests and small files).
     std::string partText(std::uint32_t part);
@@ -83,7 +91,7 @@ private:
     void readAt(std::uint64_t offset, std::size_t n);  // into m_in
     // Encodes length bytes of the part from offset on; appends to out unless it is null.
     // Returns the bytes written and the data's CRC.
-    std::pair<std::uint64_t, std::uint32_t> encodeRange(std::uint32_t part, std::string* out,
+    std::pair<std::uint64_t, std::uint32_t> encodeRange(std::uint32_t part, ByteBuffer* out,
                                                         bool showProgress);
     // The part's CRC and output size were found: note them, or fail when an earlier pass found
     // others.
@@ -103,11 +111,11 @@ private:
     std::vector<std::uint64_t> m_partSize;  // output bytes of the data, 0 while unknown
     int m_fd = -1;
     std::vector<unsigned char> m_in;
-    std::string m_scratch;
+    ByteBuffer m_scratch;
 
     // A part kept encoded, whole, after partSize.
     std::uint32_t m_cachedPart = 0;
-    std::string m_cache;
+    ByteBuffer m_cache;
 
     // Reading.
     std::uint32_t m_part = 0;

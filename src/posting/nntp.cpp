@@ -6,11 +6,16 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstring>
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 #include <exception>
+#include <string_view>
+#include <typeinfo>
 
 namespace {
 
@@ -77,9 +82,14 @@ std::size_t findLineStartDot(const char* data, std::size_t size, std::size_t fro
 constexpr std::size_t kMaxStatusLine = 4096;
 constexpr std::size_t kMaxDataLine = 1 << 20;
 // Keeps a large article out of memory: the body is pulled from its source in pieces of about
-// this size and only written while the socket holds less than the high-water mark.
+// this size and only written while the socket holds less than the high-water mark. Written
+// straight to the system, a body goes in turns of the event loop of about as many bytes, so
+// replies (a server that answers before the article ends) and the window are looked at.
 constexpr std::size_t kBodyPiece = 256 * 1024;
 constexpr qint64 kHighWater = 1024 * 1024;
+// What Qt's socket buffer gets of a piece the system would not take yet: enough for the socket
+// to say when the system takes more, little enough that copying it costs nothing.
+constexpr std::size_t kHandOver = 16 * 1024;
 // Progress events for a body, at most one per this many bytes (and one at its end).
 constexpr std::int64_t kProgressStep = 1024 * 1024;
 constexpr int kQuitTimeoutMs = 5000;
@@ -149,6 +159,12 @@ struct TNNTP::Impl {
     explicit Impl(TNNTP* owner) : q(owner) {
         timer.setSingleShot(true);
         QObject::connect(&timer, &QTimer::timeout, q, [this] { onTimeout(); });
+        resume.setSingleShot(true);
+        resume.setInterval(0);
+        QObject::connect(&resume, &QTimer::timeout, q, [this] {
+            if (phase == Phase::Body)
+                pumpBody();
+        });
     }
 
     TNNTP* q;
@@ -178,9 +194,20 @@ struct TNNTP::Impl {
     bool authForCommand = false;
     QByteArray password;  // held only between AUTHINFO USER and PASS
 
+    // The system's descriptor of a plain TCP connection, written to directly (-1: every write
+    // goes through the socket). QAbstractSocket copies each write into a buffer of its own and
+    // hands it to the system on a later turn of the event loop; for an article body that copy
+    // and those turns cost as much as the encoding. TLS goes through QSslSocket.
+    int directFd = -1;
+    // Bytes already handed out for the connection that the system has not taken yet: the rest
+    // of a piece, in the buffer it was written from. Nothing else is written before them.
+    std::string_view unsent;
+    QTimer resume;  // the next turn of a body written straight to the system
+
     std::unique_ptr<NntpBodySource> body;
     std::string headerBlock;
     std::string stage;
+    std::string stuffed;  // a piece with the dots that begin its lines doubled
     bool bodyEnded = false;
     bool atLineStart = true;
     std::int64_t lastReported = 0;
@@ -199,8 +226,58 @@ struct TNNTP::Impl {
     void startTimer(int ms) { timer.start(std::max(ms, 1)); }
 
     void send(const QByteArray& line) {
-        socket->write(line);
+        put(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+        // A command is short and its bytes are the caller's: never left waiting in unsent.
+        handOverUnsent();
         startTimer(q->ReplyTimeoutMs);
+    }
+
+    // Writes bytes to the connection after everything written before. With a descriptor to
+    // write to, what the system takes goes to it at once; the rest stays in unsent and must
+    // stay valid until it has gone.
+    void put(std::string_view bytes) {
+        if (bytes.empty())
+            return;
+        if (directFd < 0 || !unsent.empty() || socket->bytesToWrite() > 0) {
+            // Behind bytes that wait: in order, through the socket's buffer.
+            handOverUnsent();
+            socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+            return;
+        }
+        unsent = bytes;
+        flushUnsent();
+    }
+
+    // Lets the socket's buffer take all that waits in unsent, for a caller whose bytes must not
+    // be left pointing into its own memory.
+    void handOverUnsent() {
+        if (!unsent.empty())
+            socket->write(unsent.data(), static_cast<qint64>(unsent.size()));
+        unsent = {};
+    }
+
+    // True when nothing is left in unsent. Otherwise the system takes no more for now: a little
+    // of the rest goes to the socket's buffer, whose bytesWritten signal says when to go on.
+    bool flushUnsent() {
+        while (!unsent.empty()) {
+            if (socket->bytesToWrite() > 0)
+                return false;
+            const ssize_t n =
+                ::send(directFd, unsent.data(), unsent.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                unsent.remove_prefix(static_cast<std::size_t>(n));
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            // A connection that failed is the socket's to report, as for any write of its own:
+            // it gets all that is left and finds the error when it writes.
+            const bool full = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+            const std::size_t k = full ? std::min(unsent.size(), kHandOver) : unsent.size();
+            socket->write(unsent.data(), static_cast<qint64>(k));
+            unsent.remove_prefix(k);
+        }
+        return true;
     }
 
     // ----- connection -----
@@ -296,6 +373,11 @@ struct TNNTP::Impl {
         if (phase != Phase::Connecting)
             return;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        // Only Qt's own plain socket is written around: another transport (a test's) may do
+        // something else with what it is given.
+        QTcpSocket& plain = *socket;
+        if (!ssl && typeid(plain) == typeid(QTcpSocket))
+            directFd = static_cast<int>(socket->socketDescriptor());
         if (q->Security == NntpSecurity::TlsOnConnect)
             return;  // wait for the handshake
         connectedAndWaitBanner();
@@ -403,6 +485,9 @@ struct TNNTP::Impl {
         if (!socket)
             return;
         QObject::disconnect(socket.get(), nullptr, q, nullptr);
+        resume.stop();
+        directFd = -1;
+        unsent = {};
         if (phase == Phase::QuitSent)
             socket->flush();
         socket->abort();
@@ -421,6 +506,9 @@ struct TNNTP::Impl {
         const bool inDocOut = phase == Phase::ListData;
         const bool wasConnected = state >= nsConnected && state <= nsDisconnecting;
         const bool hadConnection = phase != Phase::Idle;
+        // What waits may point into the body; a connection that is kept gets it in order.
+        if (!drop && socket)
+            handOverUnsent();
         body.reset();
         password.fill('\0');
         password.clear();
@@ -910,29 +998,39 @@ struct TNNTP::Impl {
         emit q->OnDocInput();
         if (!alive(self, gen))
             return;
-        writeStuffed(headerBlock.data(), headerBlock.size());
+        writeStuffed(headerBlock);
         docIn.BytesTransferred = static_cast<std::int64_t>(headerBlock.size());
         docIn.State = docData;
         startTimer(q->ReplyTimeoutMs);
         pumpBody();
     }
 
-    // Writes a piece of the article with every line that begins with "." given a second ".".
-    void writeStuffed(const char* data, std::size_t size) {
-        if (size == 0)
+    // Writes a piece of the article with every line that begins with "." given a second ".":
+    // as it is when it has none (the usual case), else from a copy with the dots added. The
+    // piece must stay valid while it waits in unsent.
+    void writeStuffed(std::string_view piece) {
+        if (piece.empty())
             return;
-        std::size_t segment = 0;
-        for (std::size_t at = findLineStartDot(data, size, 0, atLineStart); at < size;
-             at = findLineStartDot(data, size, at + 1, atLineStart)) {
-            socket->write(data + segment, qint64(at - segment + 1));
-            segment = at;  // the dot goes out again with what follows
+        std::size_t at = findLineStartDot(piece.data(), piece.size(), 0, atLineStart);
+        if (at < piece.size()) {
+            stuffed.clear();
+            std::size_t segment = 0;
+            for (; at < piece.size();
+                 at = findLineStartDot(piece.data(), piece.size(), at + 1, atLineStart)) {
+                stuffed.append(piece, segment, at - segment + 1);
+                segment = at;  // the dot goes out again with what follows
+            }
+            stuffed.append(piece, segment);
+            put(stuffed);
+        } else {
+            put(piece);
         }
-        socket->write(data + segment, qint64(size - segment));
-        atLineStart = data[size - 1] == '\n';
+        atLineStart = piece.back() == '\n';
     }
 
     void onBytesWritten() {
-        if (phase != Phase::Body)
+        // Whatever of a piece waited for the system goes first, in any phase.
+        if (!flushUnsent() || phase != Phase::Body)
             return;
         startTimer(q->ReplyTimeoutMs);
         pumpBody();
@@ -941,12 +1039,38 @@ struct TNNTP::Impl {
     void pumpBody() {
         QPointer<TNNTP> self(q);
         const std::uint64_t gen = generation;
-        while (phase == Phase::Body && socket->bytesToWrite() < kHighWater) {
-            stage.clear();
+        // Bytes written straight to the system in this turn of the event loop.
+        qint64 turn = 0;
+        while (phase == Phase::Body && flushUnsent()) {
+            if (directFd < 0 ? socket->bytesToWrite() >= kHighWater : socket->bytesToWrite() > 0)
+                return;  // bytesWritten comes back here
+            if (directFd >= 0 && turn >= kHighWater) {
+                startTimer(q->ReplyTimeoutMs);
+                resume.start();
+                return;
+            }
+            if (bodyEnded) {
+                put(atLineStart ? ".\r\n" : "\r\n.\r\n");
+                phase = Phase::PostReply;
+                body.reset();
+                startTimer(q->ReplyTimeoutMs);
+                lastReported = docIn.BytesTransferred;
+                emit q->OnDocInput();
+                if (!alive(self, gen))
+                    return;
+                break;
+            }
+            // A piece the source holds goes out as it is; anything else is gathered in stage.
+            std::string_view piece;
             try {
-                while (!bodyEnded && stage.size() < kBodyPiece) {
-                    if (!body->next(stage))
-                        bodyEnded = true;
+                piece = body->held();
+                if (piece.empty()) {
+                    stage.clear();
+                    while (!bodyEnded && stage.size() < kBodyPiece) {
+                        if (!body->next(stage))
+                            bodyEnded = true;
+                    }
+                    piece = stage;
                 }
             } catch (const std::exception& e) {
                 finish(nerBadArticle,
@@ -956,18 +1080,14 @@ struct TNNTP::Impl {
                 return;
             }
             if (body->mayBeginLinesWithDot()) {
-                writeStuffed(stage.data(), stage.size());
-            } else if (!stage.empty()) {
-                socket->write(stage.data(), qint64(stage.size()));
-                atLineStart = stage.back() == '\n';
+                writeStuffed(piece);
+            } else if (!piece.empty()) {
+                put(piece);
+                atLineStart = piece.back() == '\n';
             }
-            docIn.BytesTransferred += static_cast<std::int64_t>(stage.size());
-            if (bodyEnded) {
-                socket->write(atLineStart ? ".\r\n" : "\r\n.\r\n");
-                phase = Phase::PostReply;
-                body.reset();
-            }
-            if (bodyEnded || docIn.BytesTransferred - lastReported >= kProgressStep) {
+            turn += static_cast<qint64>(piece.size());
+            docIn.BytesTransferred += static_cast<std::int64_t>(piece.size());
+            if (docIn.BytesTransferred - lastReported >= kProgressStep) {
                 lastReported = docIn.BytesTransferred;
                 emit q->OnDocInput();
                 if (!alive(self, gen))
@@ -975,8 +1095,12 @@ struct TNNTP::Impl {
             }
         }
         // Large pieces are not kept between articles.
-        if (phase != Phase::Body && stage.capacity() > 4 * kBodyPiece)
-            std::string().swap(stage);
+        if (phase != Phase::Body && unsent.empty()) {
+            if (stage.capacity() > 4 * kBodyPiece)
+                std::string().swap(stage);
+            if (stuffed.capacity() > 4 * kBodyPiece)
+                std::string().swap(stuffed);
+        }
     }
 
     void quit() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -94,6 +95,10 @@ public:
     // file that reads short): the transfer is then aborted without the terminating "." so no
     // truncated article is posted.
     virtual bool next(std::string& out) = 0;
+    // The next piece of the body when the source keeps it in memory already, so the client
+    // sends it from there rather than from a copy: a view that stays valid until the next call
+    // of held or next. Empty when next is to produce the next piece. May raise as next does.
+    virtual std::string_view held() { return {}; }
     // False when no line of the body can begin with "." (a yEnc part escapes one), so the
     // client need not look for one.
     virtual bool mayBeginLinesWithDot() const { return true; }

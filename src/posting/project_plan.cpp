@@ -24,6 +24,7 @@ public:
             throw;
         }
     }
+    std::string_view held() override { return m_document.heldBody(); }
 
 private:
     static constexpr std::size_t kPiece = std::size_t{256} << 10;

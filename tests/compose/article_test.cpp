@@ -509,6 +509,43 @@ TEST_F(BuilderTest, YEncFileInPartsOfItsOwn) {
     EXPECT_THAT(docs[2].lines[docs[2].lines.size() - 3], ::testing::HasSubstr(" crc32="));
 }
 
+// A yEnc part that sizing kept encoded is handed out whole, as kept, for the caller to send
+// without copying it; readBody gives the text around it and stops short of it. Read either way
+// the body is the same.
+TEST_F(BuilderTest, AKeptYEncPartIsHandedOutWholeBetweenTheText) {
+    project.EncodingMethod = kEncodingYEnc;
+    project.SplitLargeMessages = true;
+    project.SplitLines = 4;
+    project.AttachmentsText = file("d.bin", std::string(1000, 'x')) + "\r\n";
+    project.SignatureFile = file("sig.txt", "-- \r\nme\r\n");
+    int documents = 0;
+    builder->ComposeBatch(BuildBatches(project).front(), [&](OutgoingDocument& doc) {
+        SCOPED_TRACE(documents++);
+        const std::uint64_t size = doc.bodySize();
+        std::string mixed;
+        std::vector<std::string_view> held;
+        while (true) {
+            const std::string_view piece = doc.heldBody();
+            if (!piece.empty()) {
+                held.push_back(piece);
+                mixed += piece;
+            } else if (!doc.readBody(mixed, std::size_t{1} << 20)) {
+                break;
+            }
+        }
+        ASSERT_EQ(held.size(), 1u);
+        EXPECT_TRUE(held[0].starts_with("=ybegin ") && held[0].ends_with("\r\n"));
+        EXPECT_NE(held[0].find("\r\n=yend "), std::string_view::npos);
+        doc.restartBody();
+        std::string plain;
+        while (doc.readBody(plain, 100)) {
+        }
+        EXPECT_EQ(mixed.size(), size);
+        EXPECT_TRUE(mixed == plain);
+    });
+    EXPECT_EQ(documents, 3);
+}
+
 // All files in one message: the files' parts follow each other in one numbered series, each
 // in a document of its own; the "[k/n]" count runs over the series, "yEnc (k/n)" over the
 // file. Without splitting every file is one part.

@@ -106,6 +106,30 @@ TEST_F(NntpClientTest, DotStuffsEveryLineStartWhereverThePiecesOfTheBodyEnd) {
     EXPECT_TRUE(server->articles.last().endsWith("Subject: scripted\r\n\r\n"));
 }
 
+// A server that reads nothing for a while: the system's buffers fill and the client waits for
+// room mid-piece, while the rest of the piece stays where the source keeps it. Copied or held
+// by the source, the article arrives whole, in order and dot-stuffed.
+TEST_F(NntpClientTest, ABodyTheServerTakesSlowlyArrivesWhole) {
+    server->stallArticleMs = 300;
+    ASSERT_TRUE(connect());
+    // 8 MiB: more than the connection holds while the server reads nothing.
+    std::string body, stuffed;
+    for (std::size_t n = 0; body.size() < (8u << 20); ++n) {
+        const std::string line = (n % 7 == 0 ? "." : "") + std::string(n % 150, char('a' + n % 26));
+        body += line + "\r\n";
+        stuffed += (line.starts_with('.') ? "." : "") + line + "\r\n";
+    }
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held);
+        client.progress.clear();
+        ASSERT_TRUE(client.post(simpleHeaders(), body, std::size_t{1} << 20, held));
+        const QByteArray wire = server->articles.last();
+        EXPECT_TRUE(wire.mid(wire.indexOf("\r\n\r\n") + 4).toStdString() == stuffed);
+        EXPECT_TRUE(std::is_sorted(client.progress.begin(), client.progress.end()));
+        EXPECT_EQ(client.progress.back(), client.nntp.DocInput().BytesTotal);
+    }
+}
+
 TEST_F(NntpClientTest, ALargeBodyReportsProgressAboutOncePerMegabyte) {
     ASSERT_TRUE(connect());
     std::string body;

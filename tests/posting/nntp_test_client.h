@@ -8,31 +8,40 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A body held in memory, handed out in pieces of a chosen size (to put line starts and dots
-// on piece boundaries); it can fail after a number of pieces like a file that reads short.
+// on piece boundaries), copied by next() or, when `held`, as views of its own memory; it can
+// fail after a number of pieces like a file that reads short.
 class StringBody : public NntpBodySource {
 public:
-    explicit StringBody(std::string text, std::size_t piece = 1 << 16, int failAfter = -1)
-        : m_text(std::move(text)), m_piece(piece), m_failAfter(failAfter) {}
+    explicit StringBody(std::string text, std::size_t piece = 1 << 16, int failAfter = -1,
+                        bool held = false)
+        : m_text(std::move(text)), m_piece(piece), m_failAfter(failAfter), m_held(held) {}
     std::uint64_t size() const override { return m_text.size(); }
     bool next(std::string& out) override {
-        if (m_failAfter >= 0 && m_pieces >= m_failAfter)
-            throw std::runtime_error("read failed");
-        if (m_pos >= m_text.size())
-            return false;
-        const std::size_t n = std::min(m_piece, m_text.size() - m_pos);
-        out.append(m_text, m_pos, n);
-        m_pos += n;
-        ++m_pieces;
-        return true;
+        const std::string_view piece = take();
+        out.append(piece);
+        return !piece.empty();
     }
+    std::string_view held() override { return m_held ? take() : std::string_view(); }
 
 private:
+    std::string_view take() {
+        if (m_failAfter >= 0 && m_pieces >= m_failAfter)
+            throw std::runtime_error("read failed");
+        const std::size_t n = std::min(m_piece, m_text.size() - m_pos);
+        const std::string_view piece = std::string_view(m_text).substr(m_pos, n);
+        m_pos += n;
+        m_pieces += n != 0 ? 1 : 0;
+        return piece;
+    }
+
     std::string m_text;
     std::size_t m_piece;
     int m_failAfter;
+    bool m_held;
     std::size_t m_pos = 0;
     int m_pieces = 0;
 };
@@ -104,10 +113,10 @@ struct TestClient {
 
     // Send and wait while busy; true when the server answered 240.
     bool post(const std::vector<std::pair<std::string, std::string>>& headers, std::string body,
-              std::size_t piece = 1 << 16) {
+              std::size_t piece = 1 << 16, bool held = false) {
         docInStates.clear();
         nntp.DocInput().Headers = headers;
-        nntp.SendDocument(std::make_unique<StringBody>(std::move(body), piece));
+        nntp.SendDocument(std::make_unique<StringBody>(std::move(body), piece, -1, held));
         if (!QTest::qWaitFor([this] { return !nntp.Busy(); }, 30000))
             return false;
         return !docInStates.empty() && docInStates.back() == docComplete;

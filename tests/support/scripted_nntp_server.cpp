@@ -4,6 +4,7 @@
 #include <QRandomGenerator>
 #include <QSslSocket>
 #include <QTcpSocket>
+#include <QTimer>
 
 ScriptedNntpServer::ScriptedNntpServer(QObject* parent) : QObject(parent) {
     m_server.listen(QHostAddress::LocalHost, 0);
@@ -62,6 +63,7 @@ void ScriptedNntpServer::onConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         ++connections;
         m_clients.insert(socket, Client{});
+
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_clients.remove(socket);
@@ -91,6 +93,19 @@ void ScriptedNntpServer::answer(QTcpSocket* socket, const QByteArray& verb) {
     socket->write(text);
     if (verb == "POST" && text.startsWith('3')) {
         m_clients[socket].inArticle = true;
+        if (stallArticleMs > 0) {
+            // What the server does not read stays with the system, as for a slow server.
+            socket->setReadBufferSize(64 * 1024);
+            m_clients[socket].stalled = true;
+            QTimer::singleShot(stallArticleMs, this, [this, socket] {
+                const auto it = m_clients.find(socket);
+                if (it == m_clients.end())
+                    return;
+                it->stalled = false;
+                socket->setReadBufferSize(0);
+                onData(socket);
+            });
+        }
         if (answerBeforeArticleEnds)
             answer(socket, ".");
     }
@@ -132,11 +147,13 @@ void ScriptedNntpServer::takeArticle(QTcpSocket* socket, Client& client) {
 
 void ScriptedNntpServer::onData(QTcpSocket* socket) {
     auto it = m_clients.find(socket);
-    if (it == m_clients.end())
+    if (it == m_clients.end() || it->stalled)
         return;
     it->buffer += socket->readAll();
     while (m_clients.contains(socket)) {
         Client& client = m_clients[socket];
+        if (client.stalled)
+            return;
         if (client.inArticle) {
             if (client.buffer.isEmpty())
                 return;

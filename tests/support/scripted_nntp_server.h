@@ -42,6 +42,9 @@ public:
     // arrived (-1: never); answer the article (verb ".") right after the 340, before it ends.
     qint64 dropAfterArticleBytes = -1;
     bool answerBeforeArticleEnds = false;
+    // Reads nothing of an article for this many milliseconds after its 340, so the client's
+    // writes back up (0: reads at once).
+    int stallArticleMs = 0;
 
     // What arrived: command lines without CR LF, and each whole article as sent (still
     // dot-stuffed, without the terminating ".").
@@ -63,6 +66,7 @@ private:
     struct Client {
         QByteArray buffer;
         bool inArticle = false;
+        bool stalled = false;
         QByteArray article;
     };
     void onConnection();
