@@ -228,6 +228,12 @@ void ProfileFile::eraseSection(std::string_view section) {
 
 void ProfileFile::save() const {
     std::string out;
+    // Reading drops one byte order mark; a text that begins with one keeps it behind a second,
+    // or its first line would read back as something else.
+    // (Only a line before the first header can: a header begins with "[".)
+    const std::vector<std::string>& top = m_sections.front().lines;
+    if (!top.empty() && top.front().starts_with("\xEF\xBB\xBF"))
+        out = "\xEF\xBB\xBF";
     for (const Section& s : m_sections) {
         if (s.hasHeader) {
             out += s.header;

@@ -154,6 +154,25 @@ TEST(ProfileFileWrite, ReadsBackWhatItWrote) {
     EXPECT_EQ(back.sectionEntries("B"), std::vector<std::string>{"0=  blanks  "});
 }
 
+// A byte order mark that is text (a second one, or one after UTF-16's) makes the first line no
+// header; the saved file must read back the same, not with that line turned into a header.
+TEST(ProfileFileWrite, AByteOrderMarkInTheTextSurvivesTheSave) {
+    const std::string lines = "[A]\r\nk=before\r\n[A]\r\nk=old\r\n";
+    std::string utf16 = "\xFF\xFE\xFF\xFE";
+    for (char c : lines)
+        utf16 += std::string{c, '\0'};
+    for (const std::string& bytes : {"\xEF\xBB\xBF\xEF\xBB\xBF" + lines, utf16}) {
+        TempDir dir;
+        ProfileFile f = loaded(dir, bytes);
+        ASSERT_EQ(f.readString("A", "k"), "old");
+        f.writeString("A", "k", "new");
+        f.save();
+        const ProfileFile back(dir / "p.kv32");
+        EXPECT_EQ(back.readString("A", "k"), "new");
+        EXPECT_EQ(back.sectionEntries("A"), std::vector<std::string>{"k=new"});
+    }
+}
+
 TEST(ProfileFileWrite, RefusesLineBreaksThatWouldChangeTheStructure) {
     TempDir dir;
     ProfileFile f(dir / "p.kv32");
