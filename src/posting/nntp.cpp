@@ -1,11 +1,13 @@
 #include "posting/nntp.h"
 
+#include <QHostAddress>
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -111,6 +113,21 @@ QString printable(const char* data, std::size_t size) {
 const QList<QSslCertificate>& systemAuthorities() {
     static const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
     return certificates;
+}
+
+// Whether the socket descriptor is connected to that address and port.
+bool leadsTo(int fd, const QHostAddress& address, quint16 port) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (fd < 0 || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return false;
+    const QHostAddress peerAddress(reinterpret_cast<const sockaddr*>(&peer));
+    quint16 peerPort = 0;
+    if (peer.ss_family == AF_INET)
+        peerPort = ntohs(reinterpret_cast<const sockaddr_in*>(&peer)->sin_port);
+    else if (peer.ss_family == AF_INET6)
+        peerPort = ntohs(reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_port);
+    return peerPort == port && peerAddress.isEqual(address, QHostAddress::TolerantConversion);
 }
 
 bool validHeaderName(const std::string& name) {
@@ -373,11 +390,15 @@ struct TNNTP::Impl {
         if (phase != Phase::Connecting)
             return;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        // Only Qt's own plain socket is written around: another transport (a test's) may do
-        // something else with what it is given.
+        // Only Qt's own plain socket is written around, and only when its descriptor is the
+        // connection to the server itself: another transport (a test's) may do something else
+        // with what it is given, and through a proxy the descriptor leads to the proxy, whose
+        // own socket may still hold bytes.
         QTcpSocket& plain = *socket;
-        if (!ssl && typeid(plain) == typeid(QTcpSocket))
-            directFd = static_cast<int>(socket->socketDescriptor());
+        const auto fd = static_cast<int>(socket->socketDescriptor());
+        if (!ssl && typeid(plain) == typeid(QTcpSocket) &&
+            leadsTo(fd, socket->peerAddress(), socket->peerPort()))
+            directFd = fd;
         if (q->Security == NntpSecurity::TlsOnConnect)
             return;  // wait for the handshake
         connectedAndWaitBanner();
