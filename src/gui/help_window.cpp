@@ -1,7 +1,6 @@
 #include "gui/help_window.h"
 
 #include "gui/button_pictures.h"
-#include "gui/program_pictures.h"
 #include "ui_help_window.h"
 #include "widgets/speed_button.h"
 
@@ -69,7 +68,6 @@ THelpWindow::THelpWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::THelpWindow>()) {
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("frmHelp"));
-    setWindowIcon(programIcon());
     QSize size(960, 680);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size() * 0.9);

@@ -9,7 +9,6 @@
 #include "gui/list_items.h"
 #include "gui/newsgroup_servers_dialog.h"
 #include "gui/preferences_dialog.h"
-#include "gui/program_pictures.h"
 #include "gui/string_lists.h"
 #include "model/program_start.h"
 #include "model/project_storage.h"
@@ -93,7 +92,6 @@ TfrmKavrin::TfrmKavrin(GuiContext& context, TAdvanced& advanced, ValueLists list
     m_nntp.setObjectName(QStringLiteral("ocxNNTP"));
     m_nntp.ExtraCaFile = context.extraCaFile;
     m_ui->setupUi(this);
-    setWindowIcon(programIcon());
     m_message->setupUi(m_ui->tabMessage);
     m_newsgroupsPage->setupUi(m_ui->tabNewsgroups);
     m_attachments->setupUi(m_ui->tabAttachments);

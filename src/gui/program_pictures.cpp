@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -13,8 +14,9 @@ QByteArray resourceBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Draws the icon's SVG anew for every size asked, so the task bar's 16 pixels and a launcher's
-// 256 are both sharp, at whatever pixel ratio the painter's device has.
+// Draws the icon's SVG for every size asked, so the task bar's 16 pixels and a launcher's 256
+// are both sharp, at whatever pixel ratio the painter's device has. Every window asks for the
+// same few sizes as it is shown: each is drawn once and kept.
 class SvgIconEngine : public QIconEngine {
 public:
     explicit SvgIconEngine(QByteArray svg) : m_svg(std::move(svg)) {}
@@ -25,7 +27,14 @@ public:
     }
     // QIcon asks for the size in device pixels and sets the pixel ratio itself.
     QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override {
-        return renderSvg(m_svg, size, 1.0);
+        const QString key =
+            QString::number(size.width()) + QLatin1Char('x') + QString::number(size.height());
+        auto kept = m_drawn.constFind(key);
+        if (kept != m_drawn.constEnd())
+            return *kept;
+        QPixmap drawn = renderSvg(m_svg, size, 1.0);
+        m_drawn.insert(key, drawn);
+        return drawn;
     }
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
     QIconEngine* clone() const override { return new SvgIconEngine(m_svg); }
@@ -34,6 +43,7 @@ public:
 
 private:
     QByteArray m_svg;
+    QHash<QString, QPixmap> m_drawn;
 };
 
 }  // namespace
