@@ -8,6 +8,9 @@
 # BUILD_DIR/fuzz-findings/NAME-crash-* (or -leak-, -timeout-, -oom-) and belongs in the
 # ordinary tests with its fix. The inputs each run executed are added up in
 # BUILD_DIR/fuzz-executions.txt.
+#
+# FUZZ_SEED and FUZZ_RUNS, when set, fix libFuzzer's seed and the number of inputs, so a run can
+# be repeated input for input (the smoke in the test run uses them; SECONDS is then only a cap).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source=$(cd "$here/.." && pwd)
@@ -47,22 +50,27 @@ for name in "${names[@]}"; do
   mkdir -p "$corpus" "$findings"
   seeds=()
   [ -d "$source/tests/fuzz/corpus/$name" ] && seeds=("$source/tests/fuzz/corpus/$name")
+  repeatable=()
+  [ -n "${FUZZ_SEED:-}" ] && repeatable+=("-seed=$FUZZ_SEED")
+  [ -n "${FUZZ_RUNS:-}" ] && repeatable+=("-runs=$FUZZ_RUNS")
   log=$(mktemp)
+  started=$SECONDS
   # Leaks are reported like crashes; a slow input (30 s) or 2 GiB of memory is a finding too.
   ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} \
   UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
     "$harness" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
-      -print_final_stats=1 -artifact_prefix="$findings/$name-" \
+      -print_final_stats=1 -artifact_prefix="$findings/$name-" "${repeatable[@]}" \
       "$corpus" "${seeds[@]}" > "$log" 2>&1
   result=$?
+  took=$((SECONDS - started))
   runs=$(awk '/stat::number_of_executed_units/ {print $NF}' "$log")
-  echo "$name ${runs:-0} $seconds $(date -u +%Y-%m-%dT%H:%M:%SZ)" >> "$build/fuzz-executions.txt"
+  echo "$name ${runs:-0} $took $(date -u +%Y-%m-%dT%H:%M:%SZ)" >> "$build/fuzz-executions.txt"
   if [ $result -ne 0 ]; then
     echo "== fuzz_$name: FINDING (status $result)"
     grep -v '^#' "$log" | tail -60
     status=1
   else
-    echo "== fuzz_$name: ${runs:-0} inputs in $seconds s, nothing found"
+    echo "== fuzz_$name: ${runs:-0} inputs in $took s, nothing found"
   fi
   rm -f "$log"
 done
