@@ -88,6 +88,31 @@ TEST(NewsgroupPicks, OnlyTheNamesLettersAToZAreFoldedForTheSearch) {
             << c.name << " / " << c.text;
 }
 
+// Long names are searched eight places at a time: the text at every place of a name, among
+// capitals of its letters and bytes one bit away from its first one, as the plain rule says.
+TEST(NewsgroupPicks, LongNamesMatchWhereverTheTextIs) {
+    const auto plainRule = [](std::string name, std::string_view text) {
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        return !text.empty() && name.find(text) != std::string::npos;
+    };
+    const std::string fillers[] = {"alt.binaries.pictures.misc.", "GAMES.GAMES.G.g.",
+                                   "@`[{.,/\x80\xC7\xE7 "};
+    for (const std::string text : {"games.l", "g", ".", "`x", "[x", "{", "Games"}) {
+        for (const std::string& filler : fillers) {
+            for (std::size_t at = 0; at <= filler.size(); ++at) {
+                std::string name = filler;
+                name.insert(at, text);
+                const std::string near = filler.substr(0, at) + "G" + text.substr(1);
+                for (const std::string& n : {name, near, filler})
+                    EXPECT_EQ(TNewsgroupMatcher(text).matches(n), plainRule(n, text))
+                        << n << " / " << text;
+            }
+        }
+    }
+}
+
 TEST(NewsgroupPicks, SearchKeepsTheListsOrderAndStepsAboutAHundredTimes) {
     struct Case {
         std::size_t length;
