@@ -228,9 +228,9 @@ void ProfileFile::eraseSection(std::string_view section) {
 
 void ProfileFile::save() const {
     std::string out;
-    // Reading drops one byte order mark; a text that begins with one keeps it behind a second,
-    // or its first line would read back as something else.
-    // (Only a line before the first header can: a header begins with "[".)
+    // Reading drops one byte order mark; a text that begins with one (only a line before the
+    // first header can, as a header begins with "[") keeps it behind a second, or its first
+    // line would read back as something else.
     const std::vector<std::string>& top = m_sections.front().lines;
     if (!top.empty() && top.front().starts_with("\xEF\xBB\xBF"))
         out = "\xEF\xBB\xBF";
