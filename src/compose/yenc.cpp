@@ -97,21 +97,19 @@ inline char* escapeCritical(const unsigned char* in, std::size_t n, char* s) {
 }
 
 // Copies a line's worth of the stream and an escape that ends past its last place: 144 bytes,
-// written out in 16-byte moves (a call to memcpy for each line would cost more than the copy).
-inline void copyLine(char* dst, const char* src) {
-#if defined(__SSE2__)
-    for (int k = 0; k < 9; ++k)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16 * k),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16 * k)));
-#else
-    std::memcpy(dst, src, kYEncLineLength + 16);
-#endif
+// in moves as wide as the processor the caller is built for has (a call to memcpy for each
+// line would cost more than the copy).
+[[gnu::always_inline]] inline void copyLine(char* dst, const char* src) {
+    __builtin_memcpy(dst, src, 64);
+    __builtin_memcpy(dst + 64, src + 64, 64);
+    __builtin_memcpy(dst + 128, src + 128, kYEncLineLength + 16 - 128);
 }
 
 // The second pass: lays the stream s[0..len) out in lines after the line in progress, which
 // holds column characters. Returns where the stream stops short of a line's last place; the
 // rest stays for the next block.
-std::size_t cutLines(const char* s, std::size_t len, char*& dst, int& column) {
+[[gnu::always_inline]] inline std::size_t cutLines(const char* s, std::size_t len, char*& dst,
+                                                   int& column) {
     std::size_t q = 0;
     while (true) {
         if (column >= kYEncLineLength) {
@@ -150,8 +148,9 @@ std::size_t cutLines(const char* s, std::size_t len, char*& dst, int& column) {
 using EscapePass = char* (*)(const unsigned char* in, std::size_t n, char* s);
 
 // Both passes, block by block; the part's final byte goes through encodeOne.
-char* encodeTwoPass(EscapePass escape, const unsigned char* in, std::size_t n, char* dst,
-                    int& lineLength, bool last) {
+[[gnu::always_inline]] inline char* encodeTwoPass(EscapePass escape, const unsigned char* in,
+                                                  std::size_t n, char* dst, int& lineLength,
+                                                  bool last) {
     int column = lineLength;
     // A block's stream (at most two characters a byte) after what the last one left, with room
     // for the wide stores past its end.
@@ -292,12 +291,30 @@ std::size_t YEncOutputBound(std::size_t n) {
     return 2 * n + n / 32 + 256;
 }
 
+#if defined(__x86_64__)
+namespace {
+
+// Both passes built for the processor of their first pass, so the second one copies lines in
+// that processor's widest moves.
+KAVRIN32_AVX512 char* encodeAvx512(const unsigned char* in, std::size_t n, char* dst, int& column,
+                                   bool last) {
+    return encodeTwoPass(escapeAvx512, in, n, dst, column, last);
+}
+
+KAVRIN32_AVX2 char* encodeAvx2(const unsigned char* in, std::size_t n, char* dst, int& column,
+                               bool last) {
+    return encodeTwoPass(escapeAvx2, in, n, dst, column, last);
+}
+
+}  // namespace
+#endif
+
 char* EncodeYEnc(const unsigned char* in, std::size_t n, char* dst, int& column, bool last) {
 #if defined(__x86_64__)
     if (UseAvx512())
-        return encodeTwoPass(escapeAvx512, in, n, dst, column, last);
+        return encodeAvx512(in, n, dst, column, last);
     if (UseAvx2())
-        return encodeTwoPass(escapeAvx2, in, n, dst, column, last);
+        return encodeAvx2(in, n, dst, column, last);
 #endif
     return encodeScalar(in, n, dst, column, last);
 }
