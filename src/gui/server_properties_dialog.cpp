@@ -232,6 +232,17 @@ bool TfrmServerProperties::CaFileUsable() {
     return false;
 }
 
+bool TfrmServerProperties::ReplaceStoredServer(const std::string& name) {
+    // Store keys ignore letter case: a new server of a stored one's name takes its place, its
+    // login with it, so the user is asked first.
+    for (const std::string& stored : serverNames(m_context.store))
+        if (namesEqual(stored, name))
+            return m_context.prompts.confirm("A newsgroup server named " + stored +
+                                             " is already in the list.\rReplace its settings with "
+                                             "these?") == PromptAnswer::Yes;
+    return true;
+}
+
 void TfrmServerProperties::btnGetNewsgroupsClick() {
     m_closeWhenDone = false;
     m_retrieval->getNewsgroups();
@@ -251,6 +262,8 @@ void TfrmServerProperties::btnOkClick() {
     if (m_passwordChanged && !VerifyPassword())
         return;
     if (!CaFileUsable())
+        return;
+    if (!m_existing && !ReplaceStoredServer(toStd(m_ui->edtNewsgroupServer->text())))
         return;
     FormToRecord();
     // A record the store refused (a name it cannot hold, a password too long) is not offered a

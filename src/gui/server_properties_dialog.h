@@ -49,6 +49,9 @@ private:
     void btnOkClick();
     void RetrievalCompleted();
     bool CaFileUsable();
+    // For a new server: true when no stored server has its name, or the user agrees to
+    // replace the one that has.
+    bool ReplaceStoredServer(const std::string& name);
 
     GuiContext& m_context;
     std::unique_ptr<Ui::TfrmServerProperties> m_ui;

@@ -43,6 +43,7 @@ TEST_F(ServerDialogsTest, ANewServerIsSavedAndItsListFetchedWhenTheUserSaysYes) 
         const bool yes = answer == PromptAnswer::Yes;
         SCOPED_TRACE(yes ? "Yes" : "No");
         prompts.clear();
+        store.deleteKeyTree(serverKeyPath(local));  // a new server each round
         TfrmServerProperties dialog(context, QString());
         dialog.open();
         EXPECT_EQ(text(&dialog, "edtPortNumber"), "119");
@@ -190,6 +191,35 @@ TEST_F(ServerDialogsTest, OkRefusesWhatCannotBeSavedAndStaysOpen) {
         EXPECT_EQ(prompts.texts(), std::vector<std::string>{c.message});
         EXPECT_TRUE(dialog.isVisible());
         EXPECT_TRUE(serverNames(store).empty());
+    }
+}
+
+TEST_F(ServerDialogsTest, ANewServerOfAStoredOnesNameReplacesItOnlyWhenTheUserSaysSo) {
+    TServer kept;
+    kept.HostName = "news.example.com";
+    kept.Port = 119;
+    kept.UserName = "kept";
+    ASSERT_TRUE(SaveServer(kept, store, prompts));
+    for (const PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Yes}) {
+        const bool yes = answer == PromptAnswer::Yes;
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        prompts.clear();
+        TfrmServerProperties dialog(context, QString());
+        dialog.open();
+        control<QLineEdit>(&dialog, "edtNewsgroupServer")
+            ->setText(QStringLiteral("NEWS.example.com"));
+        control<QLineEdit>(&dialog, "edtUserName")->setText(QStringLiteral("new"));
+        prompts.answerNext(answer);
+        if (yes)
+            prompts.answerNext(PromptAnswer::No);  // no list now
+        click(&dialog, "btnOk");
+        ASSERT_FALSE(prompts.shown().empty());
+        EXPECT_EQ(prompts.shown()[0].text,
+                  "A newsgroup server named news.example.com is already "
+                  "in the list.\rReplace its settings with these?");
+        EXPECT_EQ(dialog.isVisible(), !yes);
+        EXPECT_EQ(serverNames(store).size(), 1u);
+        EXPECT_EQ(stored("news.example.com").UserName, yes ? "new" : "kept");
     }
 }
 
