@@ -34,6 +34,7 @@ TEST_F(ServerDialogsInnTest, GetNewsgroupsOverTlsAndStartTlsTrustsTheServersCert
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove(listFile(name));
+        store.deleteKeyTree(serverKeyPath(name));  // a new server each round
         prompts.clear();
         TfrmServerProperties dialog(context, QString());
         dialog.open();
