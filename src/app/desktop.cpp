@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include "app/cli_support.h"
+#include "gui/accessibility.h"
 #include "gui/desktop_integration.h"
 #include "gui/file_chooser.h"
 #include "gui/gui_context.h"
@@ -26,6 +27,8 @@ int runDesktop(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(KAVRIN32_VERSION));
 
     setDesktopIdentity();
+    ContextMenuKeys contextMenuKeys;
+    app.installEventFilter(&contextMenuKeys);
     // Closing destroys it; the main window closes it two seconds after it is first shown.
     QPointer<TfrmSplash> splash = new TfrmSplash;
     splash->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,9 +1,13 @@
 #include "gui/accessibility.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QWidget>
 
@@ -25,4 +29,20 @@ void nameControlsByTheirLabels(QWidget* root) {
             if (editor->accessibleName().isEmpty())
                 editor->setAccessibleName(box->accessibleName());
     }
+}
+
+bool ContextMenuKeys::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_F10 || key->modifiers() != Qt::ShiftModifier)
+        return false;
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (!target || qobject_cast<QMenu*>(target) || !target->isEnabled())
+        return false;
+    // Where the Menu key would put it: at the text cursor of an editor, else the control's corner.
+    const QPoint pos = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, pos, target->mapToGlobal(pos));
+    QApplication::sendEvent(target, &menuEvent);
+    return true;
 }

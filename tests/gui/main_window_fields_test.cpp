@@ -2,6 +2,8 @@
 
 #include "main_window_fixture.h"
 
+#include "gui/accessibility.h"
+
 #include "widgets/vlistbox.h"
 
 #include <QAccessible>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -414,6 +417,50 @@ TEST_F(MainWindowFieldsTest, TheEditorsMenuOffersWhatCanBeDone) {
                                            QStringLiteral("mniSelectAll")}));
     control<QAction>("mniPaste")->trigger();
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("pasted"));
+}
+
+// Keyboards without a Menu key open pop-up menus with Shift+F10.
+TEST_F(MainWindowFieldsTest, ShiftF10OpensTheFocusedControlsMenu) {
+    start();
+    ContextMenuKeys keys;
+    qApp->installEventFilter(&keys);
+    const struct {
+        const char* page;
+        const char* control;
+        const char* menu;
+    } cases[] = {
+        {"tabMessage", "mmoMessage", "pumText"},
+        {"tabNewsgroups", "lstNewsgroups", "pumListItems"},
+        {"tabAttachments", "lstAttachments", "pumListItems"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        control<QTabWidget>("pgeKavrin")->setCurrentWidget(control<QWidget>(c.page));
+        auto* target = control<QWidget>(c.control);
+        target->setFocus();
+        auto* menu = control<QMenu>(c.menu);
+        bool shown = false;
+        QTimer::singleShot(0, menu, [&] {
+            shown = menu->isVisible();
+            menu->close();
+        });
+        QTest::keyClick(target, Qt::Key_F10, Qt::ShiftModifier);
+        QApplication::processEvents();  // the check runs here when no menu opened
+        EXPECT_TRUE(shown);
+    }
+    // F10 alone and Shift+F9 are no menu keys.
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (QApplication::activePopupWidget()) {
+            opened = true;
+            QApplication::activePopupWidget()->close();
+        }
+    });
+    QTest::keyClick(control<QWidget>("lstAttachments"), Qt::Key_F10);
+    QTest::keyClick(control<QWidget>("lstAttachments"), Qt::Key_F9, Qt::ShiftModifier);
+    QApplication::processEvents();
+    EXPECT_FALSE(opened);
+    qApp->removeEventFilter(&keys);
 }
 
 // Screen readers read controls by their accessible names; a control without one is a blank.
