@@ -437,9 +437,13 @@ bool writeNewsgroupList(const std::filesystem::path& file, const TNewsgroupList&
     };
     if (!out.open(QIODevice::WriteOnly))
         return fail();
+    // Written a block at a time; a short list needs no more than its own size.
     constexpr std::size_t kBlock = 1 << 20;
+    std::size_t bytes = 0;
+    for (std::string_view name : list.names())
+        bytes += name.size() + 2;
     std::string block;
-    block.reserve(kBlock + 512);
+    block.reserve(std::min(bytes, kBlock + 512));
     for (std::string_view name : list.names()) {
         block.append(name);
         block.append("\r\n");
