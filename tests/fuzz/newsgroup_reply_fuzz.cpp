@@ -22,14 +22,24 @@ bool endsWord(unsigned char c, bool spaced) {
     return c == '\0' || c == '\r' || c == '\n' || (spaced && (c == ' ' || c == '\t'));
 }
 
-// Line ends before offset `to`: CR LF counts once, a lone CR or LF once each.
-std::int32_t linesBefore(std::string_view text, std::size_t to) {
-    std::int32_t n = 0;
-    for (std::size_t i = 0; i < to; ++i)
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
-            ++n;
-    return n;
-}
+// Line ends before an offset: CR LF counts once, a lone CR or LF once each. Counted on from
+// where the last question stopped, as the offsets asked for only grow.
+class LineCounter {
+public:
+    explicit LineCounter(std::string_view text) : m_text(text) {}
+    std::int32_t before(std::size_t to) {
+        for (; m_at < to; ++m_at)
+            if (m_text[m_at] == '\n' ||
+                (m_text[m_at] == '\r' && (m_at + 1 == m_text.size() || m_text[m_at + 1] != '\n')))
+                ++m_lines;
+        return m_lines;
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_at = 0;
+    std::int32_t m_lines = 0;
+};
 
 unsigned char fold(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? c + 32 : c;
@@ -75,11 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t lastLine = 0;
     std::size_t end = 0;  // where the previous token ended
     TParser parser(text, spaced);
+    LineCounter lines(text);
     for (;;) {
         FUZZ_CHECK(parser.TokenStart >= end && parser.TokenStart <= text.size());
         for (std::size_t i = end; i < parser.TokenStart; ++i)
             FUZZ_CHECK(static_cast<unsigned char>(text[i]) <= 32);
-        FUZZ_CHECK(parser.Line == 1 + linesBefore(text, parser.TokenStart));
+        FUZZ_CHECK(parser.Line == 1 + lines.before(parser.TokenStart));
         if (parser.TokenKind == TParser::tkEndOfText) {
             FUZZ_CHECK(parser.Token.empty() && parser.TokenStart == text.size());
             break;

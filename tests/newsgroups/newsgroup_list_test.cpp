@@ -153,6 +153,16 @@ TEST(NewsgroupListTest, FilesReadAnyLineEndAndAreWrittenWithCrLf) {
     EXPECT_EQ(readFile(dir / "out.txt"), "x\r\n");
     ASSERT_TRUE(writeNewsgroupList(dir / "empty.txt", TNewsgroupList()));
     EXPECT_EQ(readFile(dir / "empty.txt"), "");
+    // Larger than one write block: every name once, in order.
+    TNewsgroupList big;
+    std::string expected;
+    for (int i = 0; i < 70000; ++i) {
+        const std::string name = "alt.binaries.group." + std::to_string(i);
+        big.append(name);
+        expected += name + "\r\n";
+    }
+    ASSERT_TRUE(writeNewsgroupList(dir / "big.txt", big));
+    EXPECT_EQ(readFile(dir / "big.txt"), expected);
 
     EXPECT_FALSE(loadNewsgroupList(dir / "missing.txt", list));
     EXPECT_TRUE(list.empty());
