@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
-std::vector<std::string> splitSettingsPath(std::string_view path) {
-    std::vector<std::string> parts;
+std::vector<std::string_view> splitSettingsPath(std::string_view path) {
+    std::vector<std::string_view> parts;
+    if (!path.empty())
+        parts.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1);
     std::size_t start = 0;
     while (start <= path.size()) {
         auto end = path.find('\\', start);
@@ -131,7 +133,7 @@ void MemorySettingsStore::deleteKeyTree(std::string_view path) {
         m_root = std::make_unique<Key>();
         return;
     }
-    std::string leaf = parts.back();
+    const std::string_view leaf = parts.back();
     parts.pop_back();
     Key* k = m_root.get();
     for (const auto& part : parts) {

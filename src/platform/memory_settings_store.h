@@ -64,5 +64,6 @@ private:
     std::unique_ptr<Key> m_root;
 };
 
-// Splits a "\"-separated key path into its components; empty components are dropped.
-std::vector<std::string> splitSettingsPath(std::string_view path);
+// Splits a "\"-separated key path into its components; empty components are dropped. The
+// parts are views into `path`: every settings read splits its path, so nothing is copied.
+std::vector<std::string_view> splitSettingsPath(std::string_view path);

@@ -444,10 +444,10 @@ std::vector<std::string> keyParts(const RegEntry& e) {
     auto rel = relativeToRoot(e.key);
     if (!rel)
         throw RegParseError(e.line, "a key outside the program's settings: " + e.key);
-    auto parts = splitSettingsPath(*rel);
+    const auto parts = splitSettingsPath(*rel);
     if (parts.size() > kMaxKeyDepth)
         throw RegParseError(e.line, "keys nested too deep");
-    return parts;
+    return {parts.begin(), parts.end()};
 }
 
 }  // namespace

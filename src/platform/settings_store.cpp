@@ -106,6 +106,10 @@ bool namesEqual(std::string_view a, std::string_view b) {
 }
 
 bool NamesLess::operator()(std::string_view a, std::string_view b) const {
+    // A name is most often looked up as it was written, and a path lookup compares every part
+    // with its key's name: identical bytes are settled by one memcmp.
+    if (a == b)
+        return false;
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char x = foldName(a[i]), y = foldName(b[i]);
