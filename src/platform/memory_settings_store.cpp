@@ -5,7 +5,7 @@
 std::vector<std::string_view> splitSettingsPath(std::string_view path) {
     std::vector<std::string_view> parts;
     if (!path.empty())
-        parts.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1);
+        parts.reserve(8);  // deeper than the program's own keys go
     std::size_t start = 0;
     while (start <= path.size()) {
         auto end = path.find('\\', start);
