@@ -2,19 +2,28 @@
 
 #include <algorithm>
 
+namespace {
+
+// The next component of a "\"-separated key path, taken off the front of `rest` (empty
+// components skipped); empty when none is left. Lookups walk their path with it, so a read
+// allocates nothing.
+std::string_view takeSettingsPathPart(std::string_view& rest) {
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\\'), rest.size());
+        const std::string_view part = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (!part.empty())
+            return part;
+    }
+    return {};
+}
+
+}  // namespace
+
 std::vector<std::string_view> splitSettingsPath(std::string_view path) {
     std::vector<std::string_view> parts;
-    if (!path.empty())
-        parts.reserve(8);  // deeper than the program's own keys go
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        auto end = path.find('\\', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        if (end > start)
-            parts.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    for (std::string_view part; !(part = takeSettingsPathPart(path)).empty();)
+        parts.push_back(part);
     return parts;
 }
 
@@ -71,11 +80,8 @@ MemorySettingsStore::~MemorySettingsStore() = default;
 
 MemorySettingsStore::Key* MemorySettingsStore::find(std::string_view path) const {
     Key* k = m_root.get();
-    for (const auto& part : splitSettingsPath(path)) {
+    for (std::string_view part; k && !(part = takeSettingsPathPart(path)).empty();)
         k = k->findSubkey(part);
-        if (!k)
-            return nullptr;
-    }
     return k;
 }
 
@@ -83,10 +89,15 @@ bool MemorySettingsStore::keyExists(std::string_view path) {
     return find(path) != nullptr;
 }
 
-void MemorySettingsStore::createKey(std::string_view path) {
+MemorySettingsStore::Key& MemorySettingsStore::make(std::string_view path) {
     Key* k = m_root.get();
-    for (const auto& part : splitSettingsPath(path))
+    for (std::string_view part; !(part = takeSettingsPathPart(path)).empty();)
         k = &k->subkey(part);
+    return *k;
+}
+
+void MemorySettingsStore::createKey(std::string_view path) {
+    make(path);
 }
 
 std::vector<std::string> MemorySettingsStore::subkeyNames(std::string_view path) {
@@ -116,10 +127,7 @@ std::optional<RegValue> MemorySettingsStore::value(std::string_view path, std::s
 }
 
 void MemorySettingsStore::setValue(std::string_view path, std::string_view name, RegValue v) {
-    Key* k = m_root.get();
-    for (const auto& part : splitSettingsPath(path))
-        k = &k->subkey(part);
-    k->setValue(name, std::move(v));
+    make(path).setValue(name, std::move(v));
 }
 
 void MemorySettingsStore::deleteValue(std::string_view path, std::string_view name) {

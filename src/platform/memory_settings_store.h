@@ -61,9 +61,10 @@ public:
 
 private:
     Key* find(std::string_view path) const;
+    Key& make(std::string_view path);  // finds or creates every key on the path
     std::unique_ptr<Key> m_root;
 };
 
 // Splits a "\"-separated key path into its components; empty components are dropped. The
-// parts are views into `path`: every settings read splits its path, so nothing is copied.
+// parts are views into `path`.
 std::vector<std::string_view> splitSettingsPath(std::string_view path);
