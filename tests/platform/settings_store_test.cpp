@@ -44,3 +44,17 @@ TEST(SettingsStoreNames, ReadsNeverCreateKeys) {
     EXPECT_EQ(s.readBinary("Projects\\Nothing", "Crosspost", 1), std::nullopt);
     EXPECT_FALSE(s.keyExists("Projects"));
 }
+
+TEST(SettingsStorePaths, EmptyPartsAreSkippedByReadsWritesAndDeletes) {
+    MemorySettingsStore s;
+    s.writeString("\\Servers\\\\news\\", "Port", "119");
+    EXPECT_EQ(s.subkeyNames(""), std::vector<std::string>{"Servers"});
+    EXPECT_EQ(s.subkeyNames("Servers\\"), std::vector<std::string>{"news"});
+    EXPECT_EQ(s.readString("\\\\Servers\\news\\\\", "Port"), "119");
+    EXPECT_TRUE(s.keyExists("\\"));  // the program's own key
+    EXPECT_FALSE(s.keyExists("Servers\\new"));
+
+    s.deleteKeyTree("Servers\\\\news\\");
+    EXPECT_TRUE(s.keyExists("Servers"));
+    EXPECT_FALSE(s.keyExists("Servers\\news"));
+}
