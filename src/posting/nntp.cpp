@@ -587,7 +587,8 @@ struct TNNTP::Impl {
     void settle() {
         QPointer<TNNTP> self(q);
         const std::uint64_t gen = generation;
-        while (owed != 0 && alive(self, gen)) {
+        // Alive first: a handler may have destroyed the client, and owed with it.
+        while (alive(self, gen) && owed != 0) {
             if (owed & owedDocIn) {
                 owed &= ~owedDocIn;
                 docIn.State = docAborted;

@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QPointer>
 #include <QSslError>
 #include <QTcpServer>
 #include <QTimeZone>
@@ -500,6 +501,29 @@ TEST_F(NntpClientTest, WhatAnErrorHandlerStartsBeginsAfterTheFailedStepHasEnded)
     EXPECT_EQ(server->connections, 2);
     client.nntp.ListGroups();
     ASSERT_TRUE(QTest::qWaitFor([this] { return client.has("out 5"); }, 10000));
+}
+
+// The window that owns the client closes from an error raised while the client is still
+// ending an article that a new Connect cut off.
+TEST_F(NntpClientTest, AHandlerMayDestroyTheClientWhileAStepIsEnding) {
+    server->replies("POST", {ScriptedNntpServer::kSilent});
+    auto* nntp = new TNNTP;
+    const QPointer<TNNTP> alive(nntp);
+    QObject::connect(nntp, &TNNTP::OnDocInput, [nntp] {
+        if (nntp->DocInput().State == docAborted) {
+            nntp->DocInput().Headers = simpleHeaders();
+            nntp->SendDocument(std::make_unique<StringBody>("again\r\n"));
+        }
+    });
+    QObject::connect(nntp, &TNNTP::OnError, [nntp] { delete nntp; });
+    nntp->Connect(kLoopback, server->port());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nntp->ProtocolState() == prcReady; }, 10000));
+    nntp->DocInput().Headers = simpleHeaders();
+    nntp->SendDocument(std::make_unique<StringBody>("first\r\n"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return server->commands.contains("POST"); }, 10000));
+
+    nntp->Connect(kLoopback, server->port());
+    EXPECT_TRUE(alive.isNull());
 }
 
 TEST_F(NntpClientTest, AServerClosingAnIdleConnectionIsNoError) {
